@@ -30,11 +30,11 @@ enum class ParamKind : std::uint8_t {
 
 // One entry of a plug-in's static parameter table.
 struct ParamInfo {
-    std::string_view id;          // unique within the table; used by descriptions and hosts
-    std::string_view name;        // display name
-    std::string_view description; // one sentence
-    std::string_view unit;        // shown after the value, may be empty ("dB", "Hz")
-    std::string_view group;       // section, may be empty
+    std::string_view id = {};          // unique within the table; used by descriptions and hosts
+    std::string_view name = {};        // display name
+    std::string_view description = {}; // one sentence
+    std::string_view unit = {};        // shown after the value, may be empty ("dB", "Hz")
+    std::string_view group = {};       // section, may be empty
     std::span<const std::string_view> choices = {}; // value names of a Choice
     std::string (*formatter)(float) = nullptr;      // replaces the built-in display text
     float min = 0.0f;
