@@ -46,10 +46,6 @@ float safe_value(float v, const ArgInfo& info) noexcept {
     return info.choices.empty() ? v : std::round(v);
 }
 
-float glide_at(float from, float to, std::uint32_t offset, std::uint32_t j) noexcept {
-    return from + static_cast<float>(offset + 1 + j) / static_cast<float>(FRAME_SIZE) * (to - from);
-}
-
 std::vector<std::vector<float>> rings(std::uint32_t channels, std::uint32_t length) {
     return std::vector<std::vector<float>>(channels, std::vector<float>(length, 0.0f));
 }
@@ -173,7 +169,7 @@ void process_parallel(Parallel& p, Frame& frame, std::uint32_t offset) noexcept 
         for (std::size_t ch = 0; ch < count; ++ch)
             for (std::uint32_t j = 0; j < p.sum.len; ++j)
                 p.sum.channels[ch][j] +=
-                    branch.frame.channels[ch][j] * glide_at(branch.gain_from, branch.gain_to, offset, j);
+                    branch.frame.channels[ch][j] * glide(branch.gain_from, branch.gain_to, offset + j);
     }
     copy_frame(p.sum, frame);
 }
@@ -195,7 +191,7 @@ void process_mix(MixNode& m, Frame& frame, std::uint32_t offset) noexcept {
         std::array<float, FRAME_SIZE>& wet = frame.channels[ch];
         const std::array<float, FRAME_SIZE>& dry = m.dry.channels[ch];
         for (std::uint32_t j = 0; j < frame.len; ++j) {
-            const float g = excluded ? 0.0f : glide_at(m.mix_from, m.mix_to, offset, j);
+            const float g = excluded ? 0.0f : glide(m.mix_from, m.mix_to, offset + j);
             wet[j] = dry[j] + g * (wet[j] - dry[j]);
         }
     }
