@@ -43,8 +43,8 @@ struct Any {}; // 1 to 64 channels
 using Channels = std::variant<Fixed, Range, Any>;
 
 struct Bus {
-    std::string_view name; // "Main"
-    Channels channels;
+    std::string_view name = {}; // "Main"
+    Channels channels = Any{};
 };
 
 // The buses a plug-in declares; the first of each list is the main one.
@@ -76,8 +76,8 @@ struct PrepareContext {
 
 // What `process` is told besides the audio; valid for the duration of the call.
 struct ProcessContext {
-    std::optional<double> position; // timeline position of the first frame, in samples
-    std::optional<double> tempo;    // beats per minute
+    std::optional<double> position = {}; // timeline position of the first frame, in samples
+    std::optional<double> tempo = {};    // beats per minute
     float sample_rate = 48000.0f;   // Hz
     bool playing = false;           // false when the host does not say
 };
