@@ -90,15 +90,7 @@ ParamSet ParamSet::with_channels(std::span<const ParamInfo> table, std::size_t m
     return ParamSet(std::move(shared));
 }
 
-const Param& ParamSet::at(std::size_t index) const noexcept {
-    if (index >= shared->params.size()) fatal("parameter index out of range");
-    return shared->params[index];
-}
-
-Param& ParamSet::at(std::size_t index) noexcept {
-    if (index >= shared->params.size()) fatal("parameter index out of range");
-    return shared->params[index];
-}
+void ParamSet::out_of_range() noexcept { fatal("parameter index out of range"); }
 
 void ParamSet::set_channels(std::size_t count) noexcept {
     const std::size_t max = shared->max_channels;

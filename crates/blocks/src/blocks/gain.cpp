@@ -46,6 +46,7 @@ void Gain::prepare(float sample_rate, std::uint32_t channel_count) noexcept {
     from_left = from_right = from_mono = 0.0f;
     to_left = to_right = to_mono = 0.0f;
     started = false;
+    seen = {NOT_SEEN, NOT_SEEN, NOT_SEEN};
 }
 
 // g = 10^(gain_db / 20) = exp(gain_db × 0.11512925), negated when inverted. With exactly two
@@ -53,6 +54,13 @@ void Gain::prepare(float sample_rate, std::uint32_t channel_count) noexcept {
 // right = g·√2·sin θ, so left² + right² = 2g² and pan 0 leaves both at g.
 void Gain::control(std::span<const float> args) noexcept {
     require_args(args, 3, "gain: control needs 3 argument values");
+    if (started && args[0] == seen[0] && args[1] == seen[1] && args[2] == seen[2]) {
+        from_left = to_left;
+        from_right = to_right;
+        from_mono = to_mono;
+        return;
+    }
+    seen = {args[0], args[1], args[2]};
     const float g = std::exp(args[0] * 0.11512925f);
     const float s = args[2] < 0.5f ? g : -g;
     float left = s;

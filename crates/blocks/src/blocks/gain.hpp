@@ -4,13 +4,17 @@
 
 #include "loom/blocks/block.hpp"
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace loom {
 
 class Gain final : public Block {
 public:
+    static constexpr float NOT_SEEN = std::numeric_limits<float>::quiet_NaN();
+
     static const BlockInfo INFO;
 
     // [build] A gain with every field 0, not started.
@@ -30,6 +34,9 @@ public:
     float to_right = 0.0f;
     float to_mono = 0.0f;
     bool started = false;       // a `control` has run since the last `prepare`
+    // The arguments the targets were computed from: unchanged arguments give the same
+    // targets, so the exponential and the pan law are skipped.
+    std::array<float, 3> seen = {NOT_SEEN, NOT_SEEN, NOT_SEEN};
 };
 
 } // namespace loom

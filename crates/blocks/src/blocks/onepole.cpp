@@ -42,6 +42,8 @@ void OnePole::prepare(float rate, std::uint32_t channel_count) noexcept {
     coefficient = 0.0f;
     highpass = false;
     smoothing = 1.0f - std::exp(-32.0f / (rate * 0.005f));
+    seen_freq = seen_log_freq = NOT_SEEN;
+    seen_target = 0.0f;
 }
 
 // The corner moves toward log2(freq) by `smoothing` per period (the first period after
@@ -49,15 +51,22 @@ void OnePole::prepare(float rate, std::uint32_t channel_count) noexcept {
 // a = 1 − exp(−2π × fc / rate).
 void OnePole::control(std::span<const float> args) noexcept {
     require_args(args, 2, "onepole: control needs 2 argument values");
-    const float target = std::log2(args[1]);
+    if (args[1] != seen_freq) {
+        seen_freq = args[1];
+        seen_target = std::log2(args[1]);
+    }
+    const float target = seen_target;
     if (started) {
         log_freq = log_freq + smoothing * (target - log_freq);
     } else {
         started = true;
         log_freq = target;
     }
-    const float fc = std::max(std::min(std::exp2(log_freq), 0.49f * sample_rate), 1.0f);
-    coefficient = 1.0f - std::exp((fc * -6.2831855f) / sample_rate);
+    if (log_freq != seen_log_freq) {
+        seen_log_freq = log_freq;
+        const float fc = std::max(std::min(std::exp2(log_freq), 0.49f * sample_rate), 1.0f);
+        coefficient = 1.0f - std::exp((fc * -6.2831855f) / sample_rate);
+    }
     highpass = args[0] >= 0.5f;
 }
 

@@ -5,6 +5,7 @@
 #include "loom/blocks/block.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace loom {
 
 class OnePole final : public Block {
 public:
+    static constexpr float NOT_SEEN = std::numeric_limits<float>::quiet_NaN();
+
     static const BlockInfo INFO;
 
     // [build] A one-pole with no channels, every number 0 and both flags false.
@@ -31,6 +34,11 @@ public:
     float smoothing = 0.0f;    // step of the corner smoother per control period
     float coefficient = 0.0f;  // the filter coefficient a
     bool highpass = false;     // output x − y instead of y
+    // What the last control computed from: an unchanged `freq` gives the same target, and an
+    // unchanged corner the same coefficient, so their logarithm and exponentials are skipped.
+    float seen_freq = NOT_SEEN;
+    float seen_target = 0.0f;
+    float seen_log_freq = NOT_SEEN;
 };
 
 } // namespace loom

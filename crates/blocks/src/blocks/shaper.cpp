@@ -61,15 +61,27 @@ struct Tube {
 };
 
 // sample = o × (curve(bias + sample × d) − offset), with d and o gliding across the period.
+// Outside a glide d and o are plain factors, which keeps the loop free of per-sample ramps.
 template <class Curve>
 void shape_frame(const Shaper& s, Frame& frame, std::uint32_t period_offset) noexcept {
+    const std::uint32_t len = frame.len;
+    const float bias = s.bias;
+    const float offset = s.offset;
+    const bool steady = s.drive_from == s.drive_to && s.output_from == s.output_to;
     for (std::size_t c = 0; c < frame.channel_count(); ++c) {
-        const std::span<float> samples = frame.channel(c);
-        for (std::uint32_t j = 0; j < samples.size(); ++j) {
-            const float d = glide(s.drive_from, s.drive_to, period_offset + j);
-            const float o = glide(s.output_from, s.output_to, period_offset + j);
-            const float x = s.bias + samples[j] * d;
-            samples[j] = o * (Curve::at(x) - s.offset);
+        float* samples = frame.channel(c).data();
+        if (steady) {
+            const float d = s.drive_to;
+            const float o = s.output_to;
+            for (std::uint32_t j = 0; j < len; ++j) samples[j] = o * (Curve::at(bias + samples[j] * d) - offset);
+            continue;
+        }
+        const float drive_from = s.drive_from, drive_to = s.drive_to;
+        const float output_from = s.output_from, output_to = s.output_to;
+        for (std::uint32_t j = 0; j < len; ++j) {
+            const float d = glide(drive_from, drive_to, period_offset + j);
+            const float o = glide(output_from, output_to, period_offset + j);
+            samples[j] = o * (Curve::at(bias + samples[j] * d) - offset);
         }
     }
 }
@@ -116,6 +128,7 @@ void Shaper::prepare(float sample_rate, std::uint32_t channel_count) noexcept {
     bias = 0.0f;
     offset = 0.0f;
     started = false;
+    seen_drive_db = seen_output_db = NOT_SEEN;
 }
 
 void Shaper::control(std::span<const float> args) noexcept {
@@ -123,8 +136,11 @@ void Shaper::control(std::span<const float> args) noexcept {
     curve = curve_index(args[0]);
     bias = args[2];
     offset = shape(curve, bias);
-    const float drive = std::exp(args[1] * 0.11512925f);
-    const float output = std::exp(args[3] * 0.11512925f);
+    const bool same = started && args[1] == seen_drive_db && args[3] == seen_output_db;
+    const float drive = same ? drive_to : std::exp(args[1] * 0.11512925f);
+    const float output = same ? output_to : std::exp(args[3] * 0.11512925f);
+    seen_drive_db = args[1];
+    seen_output_db = args[3];
     if (started) {
         drive_from = drive_to;
         output_from = output_to;

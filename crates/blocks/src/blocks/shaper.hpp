@@ -5,12 +5,15 @@
 #include "loom/blocks/block.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace loom {
 
 class Shaper final : public Block {
 public:
+    static constexpr float NOT_SEEN = std::numeric_limits<float>::quiet_NaN();
+
     static const BlockInfo INFO;
 
     // [build] A shaper with every field 0, not started.
@@ -30,6 +33,10 @@ public:
     float bias = 0.0f;         // added after the drive, before the curve
     float offset = 0.0f;       // curve(bias), removed after the curve
     bool started = false;      // a `control` has run since the last `prepare`
+    // The `drive_db` and `output_db` the targets were computed from: unchanged values give
+    // the same targets, so the exponentials are skipped.
+    float seen_drive_db = NOT_SEEN;
+    float seen_output_db = NOT_SEEN;
 };
 
 // [any-thread] The curve `curve` (as in `Shaper::curve`) at `x`.

@@ -102,7 +102,8 @@ public:
 // exact (always when from = to, and when from and to are within a factor of two). The
 // division by 32 is exact. Sample j of a `process` call with offset o is at p = o + j.
 constexpr float glide(float from, float to, std::uint32_t position) noexcept {
-    return from + (to - from) * (static_cast<float>(position + 1) / static_cast<float>(FRAME_SIZE));
+    // Through a signed integer: positions are small, and the conversion then vectorises.
+    return from + (to - from) * (static_cast<float>(static_cast<std::int32_t>(position + 1)) / 32.0f);
 }
 
 // [audio-thread] Stops with `message` when `args` holds fewer than `count` values: the graph

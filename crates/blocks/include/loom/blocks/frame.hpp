@@ -29,8 +29,21 @@ struct Frame {
 
     // [audio-thread] The first `len` samples of channel `index`. A `len` above 32 or an index
     // beyond the last channel is a fatal stop.
-    std::span<float> channel(std::size_t index) noexcept;
-    std::span<const float> channel(std::size_t index) const noexcept;
+    std::span<float> channel(std::size_t index) noexcept {
+        check(index);
+        return std::span<float>(channels[index].data(), len);
+    }
+    std::span<const float> channel(std::size_t index) const noexcept {
+        check(index);
+        return std::span<const float>(channels[index].data(), len);
+    }
+
+private:
+    void check(std::size_t index) const noexcept {
+        if (len > FRAME_SIZE || index >= channels.size()) [[unlikely]]
+            broken(index);
+    }
+    [[noreturn]] void broken(std::size_t index) const noexcept;
 };
 
 } // namespace loom

@@ -96,8 +96,16 @@ public:
 
     std::size_t size() const noexcept { return shared->params.size(); }
     // [any-thread] The parameter at `index`; an index beyond the end is a fatal error.
-    const Param& at(std::size_t index) const noexcept;
-    Param& at(std::size_t index) noexcept;
+    const Param& at(std::size_t index) const noexcept {
+        if (index >= shared->params.size()) [[unlikely]]
+            out_of_range();
+        return shared->params[index];
+    }
+    Param& at(std::size_t index) noexcept {
+        if (index >= shared->params.size()) [[unlikely]]
+            out_of_range();
+        return shared->params[index];
+    }
 
     std::size_t max_channels() const noexcept { return shared->max_channels; }
     // [any-thread] Stores clamp(count, 1, max_channels).
@@ -122,6 +130,7 @@ private:
     };
 
     explicit ParamSet(std::shared_ptr<Shared> s) : shared(std::move(s)) {}
+    [[noreturn]] static void out_of_range() noexcept;
 
     std::shared_ptr<Shared> shared;
 };

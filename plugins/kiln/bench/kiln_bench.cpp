@@ -1,0 +1,155 @@
+// Kiln's cost per channel-sample against a fused loop of the same math (the floor): stereo,
+// 48 kHz, a realistic signal, drive and tone automated every host block.
+#include "kiln/kiln.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr float RATE = 48000.0f;
+constexpr std::size_t CHANNELS = 2;
+constexpr std::size_t SIGNAL = 1 << 16;
+
+// A bass note and a chord with some noise: never silent, never constant.
+const std::vector<float>& signal() {
+    static const std::vector<float> s = [] {
+        std::vector<float> out(SIGNAL);
+        std::uint32_t noise = 1;
+        for (std::size_t i = 0; i < SIGNAL; ++i) {
+            const double t = static_cast<double>(i) / RATE;
+            noise = noise * 1664525u + 1013904223u;
+            out[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 55.0 * t) +
+                                        0.2 * std::sin(2 * std::numbers::pi * 220.0 * t) +
+                                        0.2 * std::sin(2 * std::numbers::pi * 277.2 * t) +
+                                        0.05 * (static_cast<double>(noise >> 8) / 16777216.0 - 0.5));
+        }
+        return out;
+    }();
+    return s;
+}
+
+// Automation: drive and tone move every host block.
+float drive_at(std::size_t block) { return static_cast<float>(block % 25); }
+float tone_at(std::size_t block) { return 400.0f + static_cast<float>((block * 733) % 12000); }
+
+// The same samples as Kiln in one pass per channel: gain glide, curve, one-pole low-pass,
+// with the coefficients updated once per 32-sample period. No bypass (fully wet).
+struct Fused {
+    float gain_from = 0, gain_to = 0, log_freq = 0, coefficient = 0;
+    float smoothing = 1.0f - std::exp(-32.0f / (RATE * 0.005f));
+    float memory[CHANNELS] = {};
+    bool started = false;
+    std::size_t position = 0;
+
+    template <bool Hard>
+    void process(float* const* audio, std::size_t frames, float drive, float tone) {
+        for (std::size_t start = 0; start < frames;) {
+            const std::size_t chunk = std::min(frames - start, 32 - position);
+            if (position == 0) {
+                const float g = std::exp(drive * 0.11512925f) * 1.4142135f * std::cos(0.7853982f);
+                gain_from = started ? gain_to : g;
+                gain_to = g;
+                log_freq = started ? log_freq + smoothing * (std::log2(tone) - log_freq) : std::log2(tone);
+                const float fc = std::clamp(std::exp2(log_freq), 1.0f, 0.49f * RATE);
+                coefficient = 1.0f - std::exp((fc * -6.2831855f) / RATE);
+                started = true;
+            }
+            for (std::size_t ch = 0; ch < CHANNELS; ++ch) {
+                float* x = audio[ch] + start;
+                float y = memory[ch];
+                for (std::size_t j = 0; j < chunk; ++j) {
+                    const float u = static_cast<float>(position + 1 + j) / 32.0f;
+                    const float v = x[j] * (gain_from + (gain_to - gain_from) * u);
+                    const float shaped = Hard ? std::clamp(v, -1.0f, 1.0f) : std::tanh(v);
+                    y += coefficient * (shaped - y);
+                    x[j] = y;
+                }
+                memory[ch] = std::fabs(y) < 1e-20f ? 0.0f : y;
+            }
+            position = (position + chunk) % 32;
+            start += chunk;
+        }
+    }
+};
+
+struct Audio {
+    explicit Audio(std::size_t frames) : data(CHANNELS, std::vector<float>(frames)) {
+        for (std::size_t ch = 0; ch < CHANNELS; ++ch) {
+            spans.emplace_back(data[ch]);
+            pointers.push_back(data[ch].data());
+        }
+    }
+    void fill(std::size_t block) {
+        const std::size_t frames = data[0].size();
+        const std::size_t at = (block * frames) % (SIGNAL - frames);
+        for (std::size_t ch = 0; ch < CHANNELS; ++ch)
+            std::copy_n(signal().begin() + static_cast<std::ptrdiff_t>(at + ch * 7), frames, data[ch].begin());
+    }
+    std::vector<std::vector<float>> data;
+    std::vector<std::span<float>> spans;
+    std::vector<float*> pointers;
+};
+
+void report(benchmark::State& state, std::size_t frames) {
+    state.counters["ns_per_channel_sample"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * frames * CHANNELS),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+template <bool Hard>
+void FusedFloor(benchmark::State& state) {
+    const auto frames = static_cast<std::size_t>(state.range(0));
+    Audio audio(frames);
+    Fused fused;
+    std::size_t block = 0;
+    for (auto _ : state) {
+        audio.fill(block);
+        fused.process<Hard>(audio.pointers.data(), frames, drive_at(block), tone_at(block));
+        benchmark::DoNotOptimize(audio.data[0].data());
+        ++block;
+    }
+    report(state, frames);
+}
+
+template <bool Hard>
+void KilnGraph(benchmark::State& state) {
+    const auto frames = static_cast<std::size_t>(state.range(0));
+    Audio audio(frames);
+    kiln::Kiln plugin;
+    loom::ParamSet params = plugin.params();
+    params.set_channels(CHANNELS);
+    plugin.prepare({.max_frames = frames, .sample_rate = RATE, .channels = CHANNELS});
+    params.at(1).set(Hard ? 1.0f : 0.0f);
+    std::size_t block = 0;
+    for (auto _ : state) {
+        audio.fill(block);
+        params.at(0).set(drive_at(block));
+        params.at(2).set(tone_at(block));
+        plugin.process(audio.spans, loom::ProcessContext{});
+        benchmark::DoNotOptimize(audio.data[0].data());
+        ++block;
+    }
+    report(state, frames);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) { b->Arg(32)->Arg(512)->Arg(4096); }
+
+BENCHMARK(FusedFloor<false>)->Name("Soft/FusedFloor")->Apply(Sizes);
+BENCHMARK(KilnGraph<false>)->Name("Soft/KilnGraph")->Apply(Sizes);
+BENCHMARK(FusedFloor<true>)->Name("Hard/FusedFloor")->Apply(Sizes);
+BENCHMARK(KilnGraph<true>)->Name("Hard/KilnGraph")->Apply(Sizes);
+
+void BuildKiln(benchmark::State& state) {
+    for (auto _ : state) {
+        kiln::Kiln plugin;
+        benchmark::DoNotOptimize(&plugin);
+    }
+}
+BENCHMARK(BuildKiln);
+
+} // namespace
