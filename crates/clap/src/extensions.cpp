@@ -21,7 +21,7 @@ constexpr std::uint64_t READ_CHUNK = 4096;
 // two characters. `capacity` is at least 1.
 void copy_text(char* dest, std::size_t capacity, std::string_view text) noexcept {
     const std::string_view fit = utf8_prefix(text, capacity - 1);
-    std::memcpy(dest, fit.data(), fit.size());
+    if (!fit.empty()) std::memcpy(dest, fit.data(), fit.size()); // an empty view may have no address
     dest[fit.size()] = '\0';
 }
 

@@ -61,7 +61,7 @@ std::int64_t stream_read(const lc::clap_istream_t* stream, void* buffer, std::ui
     s.asked.push_back(size);
     if (s.fail_at_call && *s.fail_at_call == call) return -1;
     const std::uint64_t n = std::min<std::uint64_t>(size, s.data.size() - s.at);
-    std::memcpy(buffer, s.data.data() + s.at, n);
+    if (n > 0) std::memcpy(buffer, s.data.data() + s.at, n);
     s.at += n;
     return n == 0 ? 0 : static_cast<std::int64_t>(n) + s.extra;
 }
