@@ -14,12 +14,17 @@
 #include <xmmintrin.h>
 #endif
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <ostream>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <ostream>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -665,6 +670,45 @@ TEST(ClapProcess, AllocatesNothing) {
     const AllocationCounter allocations;
     for (const auto& block : blocks) ASSERT_EQ(instance.process(block->process), lc::CLAP_PROCESS_CONTINUE);
     EXPECT_EQ(allocations.count(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The main thread asks for values, latency, tail and the state and runs its callback while
+// the audio thread processes blocks whose events change the latency (a data race here shows
+// under the thread sanitizer).
+TEST(ClapThreads, MainThreadCallsRaceTheAudioThread) {
+    FakeHost host;
+    const Instance instance(host);
+    ASSERT_TRUE(instance.activate());
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int i = 0; i < 300; ++i) {
+            EventList events;
+            events.value(LATENCY, i % 3);
+            events.value(GAIN + 1, -0.1 * i);
+            AudioBlock block(signals(2, 64, static_cast<std::uint32_t>(i)), 2, 64);
+            block.process.in_events = events.list();
+            EXPECT_EQ(instance.process(block.process), lc::CLAP_PROCESS_CONTINUE);
+        }
+        done.store(true);
+    });
+    std::uint32_t largest_latency = 0;
+    while (!done.load()) {
+        instance.plugin()->on_main_thread(instance.plugin());
+        largest_latency = std::max(largest_latency, instance.latency().get(instance.plugin()));
+        EXPECT_LE(instance.tail().get(instance.plugin()), 128u);
+        EXPECT_LE(instance.value(GAIN + 1), 0.0);
+        OutStream out;
+        EXPECT_TRUE(instance.state().save(instance.plugin(), &out.stream));
+    }
+    audio.join();
+    instance.plugin()->on_main_thread(instance.plugin());
+    EXPECT_LE(largest_latency, 64u);
+    EXPECT_EQ(instance.latency().get(instance.plugin()), 64u); // 299 % 3 == 2
+    EXPECT_GE(host.latency_changes, 1);
 }
 
 } // namespace

@@ -2,9 +2,10 @@
 // The CLAP wrapper: one `Wrapper` per plug-in instance, and the generic entry and factory
 // functions that a plug-in's export unit forwards to. Knows plug-ins only through `Inner`.
 //
-// An export unit (one per plug-in library) holds `CONFIG`, `REGISTRY`, `FACTORY`, the exported
-// `clap_entry` and six functions that forward to `entry_init`, `entry_get_factory`,
-// `factory_descriptor` and `factory_create` below with those statics.
+// An export unit (one per plug-in library, built with `loom_add_clap_plugin`) holds `CONFIG`,
+// `REGISTRY`, `FACTORY`, the exported `clap_entry` and six functions that forward to
+// `entry_init`, `entry_get_factory`, `factory_descriptor` and `factory_create` below with those
+// statics and `make_inner<ThePlugin>`; crates/clap/tests/test_plugin_export.cpp is one.
 //
 // Threads follow the CLAP rules: init, destroy, activate, deactivate and the main-thread
 // callback on the main thread; process, reset, start and stop processing on the audio
@@ -52,7 +53,7 @@ struct Wrapper {
     static const clap_plugin_t* create(const clap_plugin_descriptor_t* descriptor, const clap_host_t* host,
                                        std::unique_ptr<Inner> inner);
 
-    // [main-thread] The instance behind a record made by `create`; null for a null record.
+    // [any-thread] The instance behind a record made by `create`; null for a null record.
     static Wrapper* from(const clap_plugin_t* plugin) noexcept;
 
     // [audio-thread, or main-thread while inactive] Applies the queue's parameter-value
