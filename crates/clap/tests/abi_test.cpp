@@ -13,17 +13,20 @@
 namespace {
 
 using namespace loom::clap;
+using std::int16_t, std::int32_t, std::int64_t, std::uint16_t, std::uint32_t, std::uint64_t;
 
 static_assert(sizeof(clap_version_t) == 12);
 static_assert(alignof(clap_version_t) == 4);
-static_assert(std::is_standard_layout_v<clap_version_t> && std::is_trivially_copyable_v<clap_version_t>);
+static_assert(std::is_standard_layout_v<clap_version_t>);
+static_assert(std::is_trivially_copyable_v<clap_version_t>);
 static_assert(offsetof(clap_version_t, major) == 0);
 static_assert(offsetof(clap_version_t, minor) == 4);
 static_assert(offsetof(clap_version_t, revision) == 8);
 
 static_assert(sizeof(clap_plugin_entry_t) == 40);
 static_assert(alignof(clap_plugin_entry_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_entry_t> && std::is_trivially_copyable_v<clap_plugin_entry_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_entry_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_entry_t>);
 static_assert(offsetof(clap_plugin_entry_t, clap_version) == 0);
 static_assert(offsetof(clap_plugin_entry_t, init) == 16);
 static_assert(offsetof(clap_plugin_entry_t, deinit) == 24);
@@ -31,14 +34,16 @@ static_assert(offsetof(clap_plugin_entry_t, get_factory) == 32);
 
 static_assert(sizeof(clap_plugin_factory_t) == 24);
 static_assert(alignof(clap_plugin_factory_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_factory_t> && std::is_trivially_copyable_v<clap_plugin_factory_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_factory_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_factory_t>);
 static_assert(offsetof(clap_plugin_factory_t, get_plugin_count) == 0);
 static_assert(offsetof(clap_plugin_factory_t, get_plugin_descriptor) == 8);
 static_assert(offsetof(clap_plugin_factory_t, create_plugin) == 16);
 
 static_assert(sizeof(clap_plugin_descriptor_t) == 88);
 static_assert(alignof(clap_plugin_descriptor_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_descriptor_t> && std::is_trivially_copyable_v<clap_plugin_descriptor_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_descriptor_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_descriptor_t>);
 static_assert(offsetof(clap_plugin_descriptor_t, clap_version) == 0);
 static_assert(offsetof(clap_plugin_descriptor_t, id) == 16);
 static_assert(offsetof(clap_plugin_descriptor_t, name) == 24);
@@ -52,7 +57,8 @@ static_assert(offsetof(clap_plugin_descriptor_t, features) == 80);
 
 static_assert(sizeof(clap_plugin_t) == 96);
 static_assert(alignof(clap_plugin_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_t> && std::is_trivially_copyable_v<clap_plugin_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_t>);
 static_assert(offsetof(clap_plugin_t, desc) == 0);
 static_assert(offsetof(clap_plugin_t, plugin_data) == 8);
 static_assert(offsetof(clap_plugin_t, init) == 16);
@@ -68,7 +74,8 @@ static_assert(offsetof(clap_plugin_t, on_main_thread) == 88);
 
 static_assert(sizeof(clap_host_t) == 88);
 static_assert(alignof(clap_host_t) == 8);
-static_assert(std::is_standard_layout_v<clap_host_t> && std::is_trivially_copyable_v<clap_host_t>);
+static_assert(std::is_standard_layout_v<clap_host_t>);
+static_assert(std::is_trivially_copyable_v<clap_host_t>);
 static_assert(offsetof(clap_host_t, clap_version) == 0);
 static_assert(offsetof(clap_host_t, host_data) == 16);
 static_assert(offsetof(clap_host_t, name) == 24);
@@ -82,7 +89,8 @@ static_assert(offsetof(clap_host_t, request_callback) == 80);
 
 static_assert(sizeof(clap_process_t) == 64);
 static_assert(alignof(clap_process_t) == 8);
-static_assert(std::is_standard_layout_v<clap_process_t> && std::is_trivially_copyable_v<clap_process_t>);
+static_assert(std::is_standard_layout_v<clap_process_t>);
+static_assert(std::is_trivially_copyable_v<clap_process_t>);
 static_assert(offsetof(clap_process_t, steady_time) == 0);
 static_assert(offsetof(clap_process_t, frames_count) == 8);
 static_assert(offsetof(clap_process_t, transport) == 16);
@@ -95,7 +103,8 @@ static_assert(offsetof(clap_process_t, out_events) == 56);
 
 static_assert(sizeof(clap_audio_buffer_t) == 32);
 static_assert(alignof(clap_audio_buffer_t) == 8);
-static_assert(std::is_standard_layout_v<clap_audio_buffer_t> && std::is_trivially_copyable_v<clap_audio_buffer_t>);
+static_assert(std::is_standard_layout_v<clap_audio_buffer_t>);
+static_assert(std::is_trivially_copyable_v<clap_audio_buffer_t>);
 static_assert(offsetof(clap_audio_buffer_t, data32) == 0);
 static_assert(offsetof(clap_audio_buffer_t, data64) == 8);
 static_assert(offsetof(clap_audio_buffer_t, channel_count) == 16);
@@ -104,7 +113,8 @@ static_assert(offsetof(clap_audio_buffer_t, constant_mask) == 24);
 
 static_assert(sizeof(clap_event_header_t) == 16);
 static_assert(alignof(clap_event_header_t) == 4);
-static_assert(std::is_standard_layout_v<clap_event_header_t> && std::is_trivially_copyable_v<clap_event_header_t>);
+static_assert(std::is_standard_layout_v<clap_event_header_t>);
+static_assert(std::is_trivially_copyable_v<clap_event_header_t>);
 static_assert(offsetof(clap_event_header_t, size) == 0);
 static_assert(offsetof(clap_event_header_t, time) == 4);
 static_assert(offsetof(clap_event_header_t, space_id) == 8);
@@ -113,7 +123,8 @@ static_assert(offsetof(clap_event_header_t, flags) == 12);
 
 static_assert(sizeof(clap_event_param_value_t) == 56);
 static_assert(alignof(clap_event_param_value_t) == 8);
-static_assert(std::is_standard_layout_v<clap_event_param_value_t> && std::is_trivially_copyable_v<clap_event_param_value_t>);
+static_assert(std::is_standard_layout_v<clap_event_param_value_t>);
+static_assert(std::is_trivially_copyable_v<clap_event_param_value_t>);
 static_assert(offsetof(clap_event_param_value_t, header) == 0);
 static_assert(offsetof(clap_event_param_value_t, param_id) == 16);
 static_assert(offsetof(clap_event_param_value_t, cookie) == 24);
@@ -125,7 +136,8 @@ static_assert(offsetof(clap_event_param_value_t, value) == 48);
 
 static_assert(sizeof(clap_event_transport_t) == 104);
 static_assert(alignof(clap_event_transport_t) == 8);
-static_assert(std::is_standard_layout_v<clap_event_transport_t> && std::is_trivially_copyable_v<clap_event_transport_t>);
+static_assert(std::is_standard_layout_v<clap_event_transport_t>);
+static_assert(std::is_trivially_copyable_v<clap_event_transport_t>);
 static_assert(offsetof(clap_event_transport_t, header) == 0);
 static_assert(offsetof(clap_event_transport_t, flags) == 16);
 static_assert(offsetof(clap_event_transport_t, song_pos_beats) == 24);
@@ -143,20 +155,23 @@ static_assert(offsetof(clap_event_transport_t, tsig_denom) == 102);
 
 static_assert(sizeof(clap_input_events_t) == 24);
 static_assert(alignof(clap_input_events_t) == 8);
-static_assert(std::is_standard_layout_v<clap_input_events_t> && std::is_trivially_copyable_v<clap_input_events_t>);
+static_assert(std::is_standard_layout_v<clap_input_events_t>);
+static_assert(std::is_trivially_copyable_v<clap_input_events_t>);
 static_assert(offsetof(clap_input_events_t, ctx) == 0);
 static_assert(offsetof(clap_input_events_t, size) == 8);
 static_assert(offsetof(clap_input_events_t, get) == 16);
 
 static_assert(sizeof(clap_output_events_t) == 16);
 static_assert(alignof(clap_output_events_t) == 8);
-static_assert(std::is_standard_layout_v<clap_output_events_t> && std::is_trivially_copyable_v<clap_output_events_t>);
+static_assert(std::is_standard_layout_v<clap_output_events_t>);
+static_assert(std::is_trivially_copyable_v<clap_output_events_t>);
 static_assert(offsetof(clap_output_events_t, ctx) == 0);
 static_assert(offsetof(clap_output_events_t, try_push) == 8);
 
 static_assert(sizeof(clap_plugin_params_t) == 48);
 static_assert(alignof(clap_plugin_params_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_params_t> && std::is_trivially_copyable_v<clap_plugin_params_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_params_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_params_t>);
 static_assert(offsetof(clap_plugin_params_t, count) == 0);
 static_assert(offsetof(clap_plugin_params_t, get_info) == 8);
 static_assert(offsetof(clap_plugin_params_t, get_value) == 16);
@@ -166,7 +181,8 @@ static_assert(offsetof(clap_plugin_params_t, flush) == 40);
 
 static_assert(sizeof(clap_param_info_t) == 1320);
 static_assert(alignof(clap_param_info_t) == 8);
-static_assert(std::is_standard_layout_v<clap_param_info_t> && std::is_trivially_copyable_v<clap_param_info_t>);
+static_assert(std::is_standard_layout_v<clap_param_info_t>);
+static_assert(std::is_trivially_copyable_v<clap_param_info_t>);
 static_assert(offsetof(clap_param_info_t, id) == 0);
 static_assert(offsetof(clap_param_info_t, flags) == 4);
 static_assert(offsetof(clap_param_info_t, cookie) == 8);
@@ -178,53 +194,62 @@ static_assert(offsetof(clap_param_info_t, default_value) == 1312);
 
 static_assert(sizeof(clap_host_params_t) == 24);
 static_assert(alignof(clap_host_params_t) == 8);
-static_assert(std::is_standard_layout_v<clap_host_params_t> && std::is_trivially_copyable_v<clap_host_params_t>);
+static_assert(std::is_standard_layout_v<clap_host_params_t>);
+static_assert(std::is_trivially_copyable_v<clap_host_params_t>);
 static_assert(offsetof(clap_host_params_t, rescan) == 0);
 static_assert(offsetof(clap_host_params_t, clear) == 8);
 static_assert(offsetof(clap_host_params_t, request_flush) == 16);
 
 static_assert(sizeof(clap_plugin_state_t) == 16);
 static_assert(alignof(clap_plugin_state_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_state_t> && std::is_trivially_copyable_v<clap_plugin_state_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_state_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_state_t>);
 static_assert(offsetof(clap_plugin_state_t, save) == 0);
 static_assert(offsetof(clap_plugin_state_t, load) == 8);
 
 static_assert(sizeof(clap_istream_t) == 16);
 static_assert(alignof(clap_istream_t) == 8);
-static_assert(std::is_standard_layout_v<clap_istream_t> && std::is_trivially_copyable_v<clap_istream_t>);
+static_assert(std::is_standard_layout_v<clap_istream_t>);
+static_assert(std::is_trivially_copyable_v<clap_istream_t>);
 static_assert(offsetof(clap_istream_t, ctx) == 0);
 static_assert(offsetof(clap_istream_t, read) == 8);
 
 static_assert(sizeof(clap_ostream_t) == 16);
 static_assert(alignof(clap_ostream_t) == 8);
-static_assert(std::is_standard_layout_v<clap_ostream_t> && std::is_trivially_copyable_v<clap_ostream_t>);
+static_assert(std::is_standard_layout_v<clap_ostream_t>);
+static_assert(std::is_trivially_copyable_v<clap_ostream_t>);
 static_assert(offsetof(clap_ostream_t, ctx) == 0);
 static_assert(offsetof(clap_ostream_t, write) == 8);
 
 static_assert(sizeof(clap_plugin_latency_t) == 8);
 static_assert(alignof(clap_plugin_latency_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_latency_t> && std::is_trivially_copyable_v<clap_plugin_latency_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_latency_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_latency_t>);
 static_assert(offsetof(clap_plugin_latency_t, get) == 0);
 
 static_assert(sizeof(clap_host_latency_t) == 8);
 static_assert(alignof(clap_host_latency_t) == 8);
-static_assert(std::is_standard_layout_v<clap_host_latency_t> && std::is_trivially_copyable_v<clap_host_latency_t>);
+static_assert(std::is_standard_layout_v<clap_host_latency_t>);
+static_assert(std::is_trivially_copyable_v<clap_host_latency_t>);
 static_assert(offsetof(clap_host_latency_t, changed) == 0);
 
 static_assert(sizeof(clap_plugin_tail_t) == 8);
 static_assert(alignof(clap_plugin_tail_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_tail_t> && std::is_trivially_copyable_v<clap_plugin_tail_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_tail_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_tail_t>);
 static_assert(offsetof(clap_plugin_tail_t, get) == 0);
 
 static_assert(sizeof(clap_plugin_audio_ports_t) == 16);
 static_assert(alignof(clap_plugin_audio_ports_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_audio_ports_t> && std::is_trivially_copyable_v<clap_plugin_audio_ports_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_audio_ports_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_audio_ports_t>);
 static_assert(offsetof(clap_plugin_audio_ports_t, count) == 0);
 static_assert(offsetof(clap_plugin_audio_ports_t, get) == 8);
 
 static_assert(sizeof(clap_audio_port_info_t) == 288);
 static_assert(alignof(clap_audio_port_info_t) == 8);
-static_assert(std::is_standard_layout_v<clap_audio_port_info_t> && std::is_trivially_copyable_v<clap_audio_port_info_t>);
+static_assert(std::is_standard_layout_v<clap_audio_port_info_t>);
+static_assert(std::is_trivially_copyable_v<clap_audio_port_info_t>);
 static_assert(offsetof(clap_audio_port_info_t, id) == 0);
 static_assert(offsetof(clap_audio_port_info_t, name) == 4);
 static_assert(offsetof(clap_audio_port_info_t, flags) == 260);
@@ -234,13 +259,15 @@ static_assert(offsetof(clap_audio_port_info_t, in_place_pair) == 280);
 
 static_assert(sizeof(clap_plugin_configurable_audio_ports_t) == 16);
 static_assert(alignof(clap_plugin_configurable_audio_ports_t) == 8);
-static_assert(std::is_standard_layout_v<clap_plugin_configurable_audio_ports_t> && std::is_trivially_copyable_v<clap_plugin_configurable_audio_ports_t>);
+static_assert(std::is_standard_layout_v<clap_plugin_configurable_audio_ports_t>);
+static_assert(std::is_trivially_copyable_v<clap_plugin_configurable_audio_ports_t>);
 static_assert(offsetof(clap_plugin_configurable_audio_ports_t, can_apply_configuration) == 0);
 static_assert(offsetof(clap_plugin_configurable_audio_ports_t, apply_configuration) == 8);
 
 static_assert(sizeof(clap_audio_port_configuration_request_t) == 32);
 static_assert(alignof(clap_audio_port_configuration_request_t) == 8);
-static_assert(std::is_standard_layout_v<clap_audio_port_configuration_request_t> && std::is_trivially_copyable_v<clap_audio_port_configuration_request_t>);
+static_assert(std::is_standard_layout_v<clap_audio_port_configuration_request_t>);
+static_assert(std::is_trivially_copyable_v<clap_audio_port_configuration_request_t>);
 static_assert(offsetof(clap_audio_port_configuration_request_t, is_input) == 0);
 static_assert(offsetof(clap_audio_port_configuration_request_t, port_index) == 4);
 static_assert(offsetof(clap_audio_port_configuration_request_t, channel_count) == 8);
@@ -317,6 +344,160 @@ static_assert(CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE == 0x8);
 static_assert(CLAP_EVENT_IS_LIVE == 0x1);
 static_assert(CLAP_EVENT_DONT_RECORD == 0x2);
 
+// The type of every field, as the standard writes it.
+static_assert(std::is_same_v<decltype(clap_version_t::major), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_version_t::minor), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_version_t::revision), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_plugin_entry_t::clap_version), struct clap_version>);
+static_assert(std::is_same_v<decltype(clap_plugin_entry_t::init), bool (*)(const char *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_entry_t::deinit), void (*)(void)>);
+static_assert(std::is_same_v<decltype(clap_plugin_entry_t::get_factory), const void *(*)(const char *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_factory_t::get_plugin_count),
+    uint32_t (*)(const struct clap_plugin_factory *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_factory_t::get_plugin_descriptor),
+    const clap_plugin_descriptor_t *(*)(const struct clap_plugin_factory *, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_plugin_factory_t::create_plugin),
+    const clap_plugin_t *(*)(const struct clap_plugin_factory *, const clap_host_t *, const char *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::clap_version), struct clap_version>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::id), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::name), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::vendor), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::url), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::manual_url), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::support_url), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::version), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::description), const char *>);
+static_assert(std::is_same_v<decltype(clap_plugin_descriptor_t::features), const char *const *>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::desc), const clap_plugin_descriptor_t *>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::plugin_data), void *>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::init), bool (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::destroy), void (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::activate),
+    bool (*)(const struct clap_plugin *, double, uint32_t, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::deactivate), void (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::start_processing), bool (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::stop_processing), void (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::reset), void (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::process),
+    clap_process_status (*)(const struct clap_plugin *, const clap_process_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::get_extension),
+    const void *(*)(const struct clap_plugin *, const char *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_t::on_main_thread), void (*)(const struct clap_plugin *)>);
+static_assert(std::is_same_v<decltype(clap_host_t::clap_version), struct clap_version>);
+static_assert(std::is_same_v<decltype(clap_host_t::host_data), void *>);
+static_assert(std::is_same_v<decltype(clap_host_t::name), const char *>);
+static_assert(std::is_same_v<decltype(clap_host_t::vendor), const char *>);
+static_assert(std::is_same_v<decltype(clap_host_t::url), const char *>);
+static_assert(std::is_same_v<decltype(clap_host_t::version), const char *>);
+static_assert(std::is_same_v<decltype(clap_host_t::get_extension),
+    const void *(*)(const struct clap_host *, const char *)>);
+static_assert(std::is_same_v<decltype(clap_host_t::request_restart), void (*)(const struct clap_host *)>);
+static_assert(std::is_same_v<decltype(clap_host_t::request_process), void (*)(const struct clap_host *)>);
+static_assert(std::is_same_v<decltype(clap_host_t::request_callback), void (*)(const struct clap_host *)>);
+static_assert(std::is_same_v<decltype(clap_process_t::steady_time), int64_t>);
+static_assert(std::is_same_v<decltype(clap_process_t::frames_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_process_t::transport), const clap_event_transport_t *>);
+static_assert(std::is_same_v<decltype(clap_process_t::audio_inputs), const clap_audio_buffer_t *>);
+static_assert(std::is_same_v<decltype(clap_process_t::audio_outputs), clap_audio_buffer_t *>);
+static_assert(std::is_same_v<decltype(clap_process_t::audio_inputs_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_process_t::audio_outputs_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_process_t::in_events), const clap_input_events_t *>);
+static_assert(std::is_same_v<decltype(clap_process_t::out_events), const clap_output_events_t *>);
+static_assert(std::is_same_v<decltype(clap_audio_buffer_t::data32), float **>);
+static_assert(std::is_same_v<decltype(clap_audio_buffer_t::data64), double **>);
+static_assert(std::is_same_v<decltype(clap_audio_buffer_t::channel_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_buffer_t::latency), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_buffer_t::constant_mask), uint64_t>);
+static_assert(std::is_same_v<decltype(clap_event_header_t::size), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_event_header_t::time), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_event_header_t::space_id), uint16_t>);
+static_assert(std::is_same_v<decltype(clap_event_header_t::type), uint16_t>);
+static_assert(std::is_same_v<decltype(clap_event_header_t::flags), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::header), struct clap_event_header>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::param_id), clap_id>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::cookie), void *>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::note_id), int32_t>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::port_index), int16_t>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::channel), int16_t>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::key), int16_t>);
+static_assert(std::is_same_v<decltype(clap_event_param_value_t::value), double>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::header), struct clap_event_header>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::flags), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::song_pos_beats), clap_beattime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::song_pos_seconds), clap_sectime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::tempo), double>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::tempo_inc), double>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::loop_start_beats), clap_beattime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::loop_end_beats), clap_beattime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::loop_start_seconds), clap_sectime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::loop_end_seconds), clap_sectime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::bar_start), clap_beattime>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::bar_number), int32_t>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::tsig_num), uint16_t>);
+static_assert(std::is_same_v<decltype(clap_event_transport_t::tsig_denom), uint16_t>);
+static_assert(std::is_same_v<decltype(clap_input_events_t::ctx), void *>);
+static_assert(std::is_same_v<decltype(clap_input_events_t::size), uint32_t (*)(const struct clap_input_events *)>);
+static_assert(std::is_same_v<decltype(clap_input_events_t::get),
+    const clap_event_header_t *(*)(const struct clap_input_events *, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_output_events_t::ctx), void *>);
+static_assert(std::is_same_v<decltype(clap_output_events_t::try_push),
+    bool (*)(const struct clap_output_events *, const clap_event_header_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::count), uint32_t (*)(const clap_plugin_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::get_info),
+    bool (*)(const clap_plugin_t *, uint32_t, clap_param_info_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::get_value),
+    bool (*)(const clap_plugin_t *, clap_id, double *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::value_to_text),
+    bool (*)(const clap_plugin_t *, clap_id, double, char *, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::text_to_value),
+    bool (*)(const clap_plugin_t *, clap_id, const char *, double *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_params_t::flush),
+    void (*)(const clap_plugin_t *, const clap_input_events_t *, const clap_output_events_t *)>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::id), clap_id>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::flags), clap_param_info_flags>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::cookie), void *>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::name), char[256]>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::module), char[1024]>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::min_value), double>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::max_value), double>);
+static_assert(std::is_same_v<decltype(clap_param_info_t::default_value), double>);
+static_assert(std::is_same_v<decltype(clap_host_params_t::rescan),
+    void (*)(const clap_host_t *, clap_param_rescan_flags)>);
+static_assert(std::is_same_v<decltype(clap_host_params_t::clear),
+    void (*)(const clap_host_t *, clap_id, clap_param_clear_flags)>);
+static_assert(std::is_same_v<decltype(clap_host_params_t::request_flush), void (*)(const clap_host_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_state_t::save),
+    bool (*)(const clap_plugin_t *, const clap_ostream_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_state_t::load),
+    bool (*)(const clap_plugin_t *, const clap_istream_t *)>);
+static_assert(std::is_same_v<decltype(clap_istream_t::ctx), void *>);
+static_assert(std::is_same_v<decltype(clap_istream_t::read),
+    int64_t (*)(const struct clap_istream *, void *, uint64_t)>);
+static_assert(std::is_same_v<decltype(clap_ostream_t::ctx), void *>);
+static_assert(std::is_same_v<decltype(clap_ostream_t::write),
+    int64_t (*)(const struct clap_ostream *, const void *, uint64_t)>);
+static_assert(std::is_same_v<decltype(clap_plugin_latency_t::get), uint32_t (*)(const clap_plugin_t *)>);
+static_assert(std::is_same_v<decltype(clap_host_latency_t::changed), void (*)(const clap_host_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_tail_t::get), uint32_t (*)(const clap_plugin_t *)>);
+static_assert(std::is_same_v<decltype(clap_plugin_audio_ports_t::count), uint32_t (*)(const clap_plugin_t *, bool)>);
+static_assert(std::is_same_v<decltype(clap_plugin_audio_ports_t::get),
+    bool (*)(const clap_plugin_t *, uint32_t, bool, clap_audio_port_info_t *)>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::id), clap_id>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::name), char[256]>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::flags), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::channel_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::port_type), const char *>);
+static_assert(std::is_same_v<decltype(clap_audio_port_info_t::in_place_pair), clap_id>);
+static_assert(std::is_same_v<decltype(clap_plugin_configurable_audio_ports_t::can_apply_configuration),
+    bool (*)(const clap_plugin_t *, const struct clap_audio_port_configuration_request *, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_plugin_configurable_audio_ports_t::apply_configuration),
+    bool (*)(const clap_plugin_t *, const struct clap_audio_port_configuration_request *, uint32_t)>);
+static_assert(std::is_same_v<decltype(clap_audio_port_configuration_request_t::is_input), bool>);
+static_assert(std::is_same_v<decltype(clap_audio_port_configuration_request_t::port_index), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_port_configuration_request_t::channel_count), uint32_t>);
+static_assert(std::is_same_v<decltype(clap_audio_port_configuration_request_t::port_type), const char *>);
+static_assert(std::is_same_v<decltype(clap_audio_port_configuration_request_t::port_details), const void *>);
+
 struct Layout {
     const char* name;
     std::size_t size, align, expected_size, expected_align;
@@ -347,8 +528,10 @@ constexpr Layout LAYOUTS[] = {
     {"clap_plugin_tail", sizeof(clap_plugin_tail_t), alignof(clap_plugin_tail_t), 8, 8},
     {"clap_plugin_audio_ports", sizeof(clap_plugin_audio_ports_t), alignof(clap_plugin_audio_ports_t), 16, 8},
     {"clap_audio_port_info", sizeof(clap_audio_port_info_t), alignof(clap_audio_port_info_t), 288, 8},
-    {"clap_plugin_configurable_audio_ports", sizeof(clap_plugin_configurable_audio_ports_t), alignof(clap_plugin_configurable_audio_ports_t), 16, 8},
-    {"clap_audio_port_configuration_request", sizeof(clap_audio_port_configuration_request_t), alignof(clap_audio_port_configuration_request_t), 32, 8},
+    {"clap_plugin_configurable_audio_ports",
+     sizeof(clap_plugin_configurable_audio_ports_t), alignof(clap_plugin_configurable_audio_ports_t), 16, 8},
+    {"clap_audio_port_configuration_request",
+     sizeof(clap_audio_port_configuration_request_t), alignof(clap_audio_port_configuration_request_t), 32, 8},
 };
 
 TEST(ClapAbi, RecordsHaveTheStandardSizeAndAlignment) {
@@ -487,13 +670,20 @@ constexpr Field FIELDS[] = {
     {"clap_audio_port_info.channel_count", offsetof(clap_audio_port_info_t, channel_count), 264},
     {"clap_audio_port_info.port_type", offsetof(clap_audio_port_info_t, port_type), 272},
     {"clap_audio_port_info.in_place_pair", offsetof(clap_audio_port_info_t, in_place_pair), 280},
-    {"clap_plugin_configurable_audio_ports.can_apply_configuration", offsetof(clap_plugin_configurable_audio_ports_t, can_apply_configuration), 0},
-    {"clap_plugin_configurable_audio_ports.apply_configuration", offsetof(clap_plugin_configurable_audio_ports_t, apply_configuration), 8},
-    {"clap_audio_port_configuration_request.is_input", offsetof(clap_audio_port_configuration_request_t, is_input), 0},
-    {"clap_audio_port_configuration_request.port_index", offsetof(clap_audio_port_configuration_request_t, port_index), 4},
-    {"clap_audio_port_configuration_request.channel_count", offsetof(clap_audio_port_configuration_request_t, channel_count), 8},
-    {"clap_audio_port_configuration_request.port_type", offsetof(clap_audio_port_configuration_request_t, port_type), 16},
-    {"clap_audio_port_configuration_request.port_details", offsetof(clap_audio_port_configuration_request_t, port_details), 24},
+    {"clap_plugin_configurable_audio_ports.can_apply_configuration",
+     offsetof(clap_plugin_configurable_audio_ports_t, can_apply_configuration), 0},
+    {"clap_plugin_configurable_audio_ports.apply_configuration",
+     offsetof(clap_plugin_configurable_audio_ports_t, apply_configuration), 8},
+    {"clap_audio_port_configuration_request.is_input",
+     offsetof(clap_audio_port_configuration_request_t, is_input), 0},
+    {"clap_audio_port_configuration_request.port_index",
+     offsetof(clap_audio_port_configuration_request_t, port_index), 4},
+    {"clap_audio_port_configuration_request.channel_count",
+     offsetof(clap_audio_port_configuration_request_t, channel_count), 8},
+    {"clap_audio_port_configuration_request.port_type",
+     offsetof(clap_audio_port_configuration_request_t, port_type), 16},
+    {"clap_audio_port_configuration_request.port_details",
+     offsetof(clap_audio_port_configuration_request_t, port_details), 24},
 };
 
 TEST(ClapAbi, FieldsSitAtTheStandardOffsets) {
@@ -513,7 +703,8 @@ constexpr TextConstant TEXTS[] = {
     {"CLAP_EXT_TAIL", CLAP_EXT_TAIL, "clap.tail"},
     {"CLAP_EXT_AUDIO_PORTS", CLAP_EXT_AUDIO_PORTS, "clap.audio-ports"},
     {"CLAP_EXT_CONFIGURABLE_AUDIO_PORTS", CLAP_EXT_CONFIGURABLE_AUDIO_PORTS, "clap.configurable-audio-ports/1"},
-    {"CLAP_EXT_CONFIGURABLE_AUDIO_PORTS_COMPAT", CLAP_EXT_CONFIGURABLE_AUDIO_PORTS_COMPAT, "clap.configurable-audio-ports.draft1"},
+    {"CLAP_EXT_CONFIGURABLE_AUDIO_PORTS_COMPAT",
+     CLAP_EXT_CONFIGURABLE_AUDIO_PORTS_COMPAT, "clap.configurable-audio-ports.draft1"},
     {"CLAP_PORT_MONO", CLAP_PORT_MONO, "mono"},
     {"CLAP_PORT_STEREO", CLAP_PORT_STEREO, "stereo"},
     {"CLAP_PLUGIN_FEATURE_AUDIO_EFFECT", CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, "audio-effect"},
@@ -568,12 +759,15 @@ constexpr NumberConstant NUMBERS[] = {
     {"CLAP_PARAM_IS_AUTOMATABLE", static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE), 0x20},
     {"CLAP_PARAM_IS_AUTOMATABLE_PER_NOTE_ID", static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE_PER_NOTE_ID), 0x40},
     {"CLAP_PARAM_IS_AUTOMATABLE_PER_KEY", static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE_PER_KEY), 0x80},
-    {"CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL", static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL), 0x100},
+    {"CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL",
+     static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE_PER_CHANNEL), 0x100},
     {"CLAP_PARAM_IS_AUTOMATABLE_PER_PORT", static_cast<std::int64_t>(CLAP_PARAM_IS_AUTOMATABLE_PER_PORT), 0x200},
     {"CLAP_PARAM_IS_MODULATABLE", static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE), 0x400},
-    {"CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID", static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID), 0x800},
+    {"CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID",
+     static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_NOTE_ID), 0x800},
     {"CLAP_PARAM_IS_MODULATABLE_PER_KEY", static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_KEY), 0x1000},
-    {"CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL", static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL), 0x2000},
+    {"CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL",
+     static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_CHANNEL), 0x2000},
     {"CLAP_PARAM_IS_MODULATABLE_PER_PORT", static_cast<std::int64_t>(CLAP_PARAM_IS_MODULATABLE_PER_PORT), 0x4000},
     {"CLAP_PARAM_REQUIRES_PROCESS", static_cast<std::int64_t>(CLAP_PARAM_REQUIRES_PROCESS), 0x8000},
     {"CLAP_PARAM_IS_ENUM", static_cast<std::int64_t>(CLAP_PARAM_IS_ENUM), 0x10000},
@@ -587,7 +781,8 @@ constexpr NumberConstant NUMBERS[] = {
     {"CLAP_AUDIO_PORT_IS_MAIN", static_cast<std::int64_t>(CLAP_AUDIO_PORT_IS_MAIN), 0x1},
     {"CLAP_AUDIO_PORT_SUPPORTS_64BITS", static_cast<std::int64_t>(CLAP_AUDIO_PORT_SUPPORTS_64BITS), 0x2},
     {"CLAP_AUDIO_PORT_PREFERS_64BITS", static_cast<std::int64_t>(CLAP_AUDIO_PORT_PREFERS_64BITS), 0x4},
-    {"CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE", static_cast<std::int64_t>(CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE), 0x8},
+    {"CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE",
+     static_cast<std::int64_t>(CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE), 0x8},
     {"CLAP_EVENT_IS_LIVE", static_cast<std::int64_t>(CLAP_EVENT_IS_LIVE), 0x1},
     {"CLAP_EVENT_DONT_RECORD", static_cast<std::int64_t>(CLAP_EVENT_DONT_RECORD), 0x2},
 };
