@@ -59,19 +59,19 @@ float Smoothed::step(float target, float smoothing) noexcept {
 }
 
 // With f0 = freq held to 5 Hz .. 0.49 × rate, w0 = 2π f0 / rate, k = cos w0,
-// α = sin w0 / (2 max(q, 0.05)) and A = 10^(gain_db / 40), each response is the bilinear
-// transform of its analog prototype with w0 mapped exactly:
-//   low-pass  b = (1 − k)/2, 1 − k, (1 − k)/2                      a = 1 + α, −2k, 1 − α
-//   high-pass b = (1 + k)/2, −(1 + k), (1 + k)/2                   a = 1 + α, −2k, 1 − α
-//   band-pass b = α, 0, −α                                         a = 1 + α, −2k, 1 − α
-//   notch     b = 1, −2k, 1                                        a = 1 + α, −2k, 1 − α
-//   peak      b = 1 + αA, −2k, 1 − αA                              a = 1 + α/A, −2k, 1 − α/A
-//   low shelf b = A((A+1) − (A−1)k ± 2√A α) around 2A((A−1) − (A+1)k)
-//             a = (A+1) + (A−1)k ± 2√A α around −2((A−1) + (A+1)k)
-//   high shelf b = A((A+1) + (A−1)k ± 2√A α) around −2A((A−1) + (A+1)k)
-//             a = (A+1) − (A−1)k ± 2√A α around 2((A−1) − (A+1)k)
-//   all-pass  b = 1 − α, −2k, 1 + α                                a = 1 + α, −2k, 1 − α
-// and every coefficient is divided by a0.
+// α = sin w0 / (2 max(q, 0.05)), A = 10^(gain_db / 40) and r = 2√A α, each response is the
+// bilinear transform of its analog prototype with w0 mapped exactly (b0, b1, b2 / a0, a1, a2):
+//   low-pass    (1 − k)/2, 1 − k, (1 − k)/2        / 1 + α, −2k, 1 − α
+//   high-pass   (1 + k)/2, −(1 + k), (1 + k)/2     / 1 + α, −2k, 1 − α
+//   band-pass   α, 0, −α                           / 1 + α, −2k, 1 − α
+//   notch       1, −2k, 1                          / 1 + α, −2k, 1 − α
+//   peak        1 + αA, −2k, 1 − αA                / 1 + α/A, −2k, 1 − α/A
+//   low shelf   A((A+1) − (A−1)k + r), 2A((A−1) − (A+1)k), A((A+1) − (A−1)k − r)
+//             / (A+1) + (A−1)k + r, −2((A−1) + (A+1)k), (A+1) + (A−1)k − r
+//   high shelf  A((A+1) + (A−1)k + r), −2A((A−1) + (A+1)k), A((A+1) + (A−1)k − r)
+//             / (A+1) − (A−1)k + r, 2((A−1) − (A+1)k), (A+1) − (A−1)k − r
+//   all-pass    1 − α, −2k, 1 + α                  / 1 + α, −2k, 1 − α
+// Every coefficient is divided by a0. A uses the engine's decibel constant: exp(g × 0.11512925 / 2).
 Coefficients design_section(std::uint32_t response, double freq, double q, double gain_db,
                             double sample_rate) noexcept {
     const double f0 = std::min(std::max(freq, 5.0), 0.49 * sample_rate);
