@@ -125,7 +125,6 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
         for (const BlockInfo* b : ALL) names.push_back(b->name);
         return fail(path + ": there is no block called '" + spec.name + "'. The blocks are: " + joined(names));
     }
-    if (!can_make(*info)) return fail(path + ": the block '" + spec.name + "' cannot be made yet");
 
     std::vector<std::string_view> arg_names;
     for (const ArgInfo& a : info->args) arg_names.push_back(a.name);

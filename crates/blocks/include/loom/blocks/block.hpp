@@ -51,8 +51,7 @@ struct BlockInfo {
     std::string_view doc;                          // documentation text
     std::span<const ArgInfo> args;                 // in the order values reach configure, control, tail
     std::span<const std::string_view> meters = {}; // meter i is what `meter(i)` returns
-    // [build] A new block in its made state, owned by the caller. Null while the block's code
-    // is not part of the engine: ask `can_make` (catalogue.hpp) before calling it.
+    // [build] A new block in its made state, owned by the caller.
     std::unique_ptr<Block> (*make)() = nullptr;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // The catalogue of the nine blocks: their descriptors in catalogue order, the look-up by
-// name, and which of them the engine can make today. Not the blocks themselves.
+// name. Not the blocks themselves: each block's module holds its `INFO` and `make`.
 
 #include "loom/blocks/block.hpp"
 
@@ -16,10 +16,5 @@ extern const std::array<const BlockInfo*, 9> ALL;
 // [any-thread] The descriptor whose `name` equals `name` byte for byte (case counts, no
 // trimming), or null.
 const BlockInfo* find(std::string_view name) noexcept;
-
-// [any-thread] Whether the block can be made: false for a block whose descriptor is
-// catalogued but whose code is not yet part of the engine (its `make` is null). The list of
-// those is in catalogue.cpp. The compiler refuses a description that names one of them.
-bool can_make(const BlockInfo& info) noexcept;
 
 } // namespace loom
