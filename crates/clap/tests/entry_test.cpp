@@ -1,6 +1,6 @@
 // The module's entry, plug-in factory and descriptor, as a host scanning test_plugin.clap sees them.
 
-#include "fake_host.hpp"
+#include "test_module.hpp"
 #include "loom/core/fatal.hpp"
 #include "loom/test/allocation_counter.hpp"
 

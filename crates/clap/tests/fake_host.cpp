@@ -135,77 +135,74 @@ AudioBlock::AudioBlock(std::vector<std::vector<float>> input_channels, std::uint
                .out_events = nullptr};
 }
 
-const lc::clap_plugin_entry_t& test_plugin_entry() {
-    static const lc::clap_plugin_entry_t* entry = [] {
-        void* module = dlopen(LOOM_TEST_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) fatal(std::string("cannot load the test plug-in: ") + dlerror());
-        auto* e = static_cast<const lc::clap_plugin_entry_t*>(dlsym(module, "clap_entry"));
-        if (e == nullptr) fatal("the test plug-in has no clap_entry");
-        return e;
-    }();
+const lc::clap_plugin_entry_t& module_entry(const char* path) {
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) fatal(std::string("cannot load the plug-in module: ") + dlerror());
+    const auto* entry = static_cast<const lc::clap_plugin_entry_t*>(dlsym(module, "clap_entry"));
+    if (entry == nullptr) fatal(std::string(path) + " has no clap_entry");
     return *entry;
 }
 
-const lc::clap_plugin_factory_t& test_plugin_factory() {
+const lc::clap_plugin_factory_t& module_factory(const char* path) {
     const auto* factory =
-        static_cast<const lc::clap_plugin_factory_t*>(test_plugin_entry().get_factory(lc::CLAP_PLUGIN_FACTORY_ID));
-    if (factory == nullptr) fatal("the test plug-in has no plug-in factory");
+        static_cast<const lc::clap_plugin_factory_t*>(module_entry(path).get_factory(lc::CLAP_PLUGIN_FACTORY_ID));
+    if (factory == nullptr) fatal(std::string(path) + " has no plug-in factory");
     return *factory;
 }
 
-Instance::Instance(FakeHost& host) {
-    const lc::clap_plugin_factory_t& factory = test_plugin_factory();
-    instance = factory.create_plugin(&factory, &host.host, TEST_PLUGIN_ID);
-    if (instance == nullptr || !instance->init(instance)) fatal("cannot create the test plug-in");
+ModuleInstance::ModuleInstance(FakeHost& host, const char* path, const char* id) {
+    const lc::clap_plugin_factory_t& factory = module_factory(path);
+    instance = factory.create_plugin(&factory, &host.host, id);
+    if (instance == nullptr || !instance->init(instance)) fatal(std::string("cannot create ") + id);
 }
 
-Instance::~Instance() { instance->destroy(instance); }
+ModuleInstance::~ModuleInstance() { instance->destroy(instance); }
 
 namespace {
 template <class T>
 const T& extension_of(const lc::clap_plugin_t* plugin, const char* id) {
     const auto* table = static_cast<const T*>(plugin->get_extension(plugin, id));
-    if (table == nullptr) fatal(std::string("the test plug-in lacks ") + id);
+    if (table == nullptr) fatal(std::string("the plug-in lacks ") + id);
     return *table;
 }
 } // namespace
 
-const lc::clap_plugin_params_t& Instance::params() const {
+const lc::clap_plugin_params_t& ModuleInstance::params() const {
     return extension_of<lc::clap_plugin_params_t>(instance, lc::CLAP_EXT_PARAMS);
 }
-const lc::clap_plugin_state_t& Instance::state() const {
+const lc::clap_plugin_state_t& ModuleInstance::state() const {
     return extension_of<lc::clap_plugin_state_t>(instance, lc::CLAP_EXT_STATE);
 }
-const lc::clap_plugin_latency_t& Instance::latency() const {
+const lc::clap_plugin_latency_t& ModuleInstance::latency() const {
     return extension_of<lc::clap_plugin_latency_t>(instance, lc::CLAP_EXT_LATENCY);
 }
-const lc::clap_plugin_tail_t& Instance::tail() const {
+const lc::clap_plugin_tail_t& ModuleInstance::tail() const {
     return extension_of<lc::clap_plugin_tail_t>(instance, lc::CLAP_EXT_TAIL);
 }
-const lc::clap_plugin_audio_ports_t& Instance::ports() const {
+const lc::clap_plugin_audio_ports_t& ModuleInstance::ports() const {
     return extension_of<lc::clap_plugin_audio_ports_t>(instance, lc::CLAP_EXT_AUDIO_PORTS);
 }
-const lc::clap_plugin_configurable_audio_ports_t& Instance::configurable() const {
+const lc::clap_plugin_configurable_audio_ports_t& ModuleInstance::configurable() const {
     return extension_of<lc::clap_plugin_configurable_audio_ports_t>(instance, lc::CLAP_EXT_CONFIGURABLE_AUDIO_PORTS);
 }
 
-bool Instance::activate(double sample_rate, std::uint32_t max_frames) const {
+bool ModuleInstance::activate(double sample_rate, std::uint32_t max_frames) const {
     return instance->activate(instance, sample_rate, 1, max_frames);
 }
 
-bool Instance::configure(std::uint32_t channels) const {
+bool ModuleInstance::configure(std::uint32_t channels) const {
     const lc::clap_audio_port_configuration_request_t requests[] = {
         {.is_input = true, .port_index = 0, .channel_count = channels, .port_type = nullptr, .port_details = nullptr},
         {.is_input = false, .port_index = 0, .channel_count = channels, .port_type = nullptr, .port_details = nullptr}};
     return configurable().apply_configuration(instance, requests, 2);
 }
 
-double Instance::value(lc::clap_id id) const {
+double ModuleInstance::value(lc::clap_id id) const {
     double v = -12345.0;
     if (!params().get_value(instance, id, &v)) fatal("no value for parameter id " + std::to_string(id));
     return v;
 }
 
-lc::clap_process_status Instance::process(const lc::clap_process_t& p) const { return instance->process(instance, &p); }
+lc::clap_process_status ModuleInstance::process(const lc::clap_process_t& p) const { return instance->process(instance, &p); }
 
 } // namespace loom::test

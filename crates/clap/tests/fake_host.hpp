@@ -99,21 +99,18 @@ struct AudioBlock {
     AudioBlock& operator=(const AudioBlock&) = delete;
 };
 
-// The entry of test_plugin.clap, loaded once with dlopen and never unloaded.
-const lc::clap_plugin_entry_t& test_plugin_entry();
+// The entry of the CLAP module at `path`, loaded with dlopen and never unloaded.
+const lc::clap_plugin_entry_t& module_entry(const char* path);
 // Its plug-in factory.
-const lc::clap_plugin_factory_t& test_plugin_factory();
-// The test plug-in's CLAP id.
-inline constexpr char TEST_PLUGIN_ID[] = "loom.test-gain";
+const lc::clap_plugin_factory_t& module_factory(const char* path);
 
-// An instance of the test plug-in from the module's factory, initialised; destroyed with
-// the object.
-class Instance {
+// An instance of plug-in `id` from the module at `path`, initialised; destroyed with the object.
+class ModuleInstance {
 public:
-    explicit Instance(FakeHost& host);
-    ~Instance();
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
+    ModuleInstance(FakeHost& host, const char* path, const char* id);
+    ~ModuleInstance();
+    ModuleInstance(const ModuleInstance&) = delete;
+    ModuleInstance& operator=(const ModuleInstance&) = delete;
 
     const lc::clap_plugin_t* plugin() const { return instance; }
     const lc::clap_plugin_params_t& params() const;

@@ -2,7 +2,7 @@
 // events and time information, the announcements it asks the main thread to make, the
 // floating-point mode, and processing without allocation.
 
-#include "fake_host.hpp"
+#include "test_module.hpp"
 #include "local_instance.hpp"
 #include "loom/test/allocation_counter.hpp"
 #include "loom/test/row_name.hpp"

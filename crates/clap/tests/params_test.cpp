@@ -1,7 +1,7 @@
 // The parameters extension: the host's list with per-channel parameters expanded, texts cut
 // at character boundaries, values, display texts read back, and flush.
 
-#include "fake_host.hpp"
+#include "test_module.hpp"
 #include "local_instance.hpp"
 #include "loom/test/row_name.hpp"
 

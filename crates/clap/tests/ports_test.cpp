@@ -1,7 +1,7 @@
 // Extension look-up, the audio ports and configurable audio ports extensions, and the
 // channel range an instance takes from its plug-in's layout.
 
-#include "fake_host.hpp"
+#include "test_module.hpp"
 #include "local_instance.hpp"
 #include "loom/test/row_name.hpp"
 

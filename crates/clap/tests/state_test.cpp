@@ -1,7 +1,7 @@
 // The state extension: the parameter state bytes written to and read from host streams.
 // A save that fails part-way says so; a load that is refused changes nothing.
 
-#include "fake_host.hpp"
+#include "test_module.hpp"
 #include "loom/test/row_name.hpp"
 
 #include <gtest/gtest.h>
