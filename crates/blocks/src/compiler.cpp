@@ -280,6 +280,8 @@ Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::strin
     Result<Node> root = compile_node(spec.node, compiler, "graph");
     if (!root) return fail(std::move(root).error());
     graph.values.assign(params.size() + spec.modulators.size(), 0.0f);
+    graph.tail_memo.scratch.assign(graph.values.size(), 0.0f);
+    graph.tail_memo.slots.assign(graph.values.size(), 0.0f);
     graph.root = std::move(*root);
     graph.param_count = static_cast<std::uint32_t>(params.size());
     return graph;

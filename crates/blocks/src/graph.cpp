@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace loom {
 
@@ -15,7 +16,6 @@ constexpr float FLUSH_BELOW = 1e-30f;
 // ln(10) / 20 as a 32-bit float: dB × this is the natural log of the linear factor.
 constexpr float DB_TO_LOG = 0.11512925f;
 constexpr float TWO_PI = 6.2831855f;
-constexpr std::size_t STACK_SLOTS = 256;
 constexpr std::size_t MAX_TAIL_ARGS = 32;
 
 template <class... F>
@@ -282,6 +282,7 @@ void Graph::prepare(const PrepareContext& context) {
     channels = context.channels == 0 ? 1 : context.channels;
     frame = Frame(channels);
     position = 0;
+    tail_memo.valid = false;
     for (std::size_t i = 0; i < modulators.size(); ++i) seed(modulators[i], static_cast<std::uint32_t>(i));
     prepare_node(root, sample_rate, channels);
 }
@@ -350,19 +351,22 @@ void Graph::process(ParamSet& params, Buffers buffers, const ProcessContext& con
 std::uint32_t Graph::latency_samples() const noexcept { return latency_of(root); }
 
 std::uint32_t Graph::tail_for(const ParamSet& params) const noexcept {
-    std::array<float, STACK_SLOTS> stack{};
-    std::vector<float> heap;
-    std::span<float> scratch;
-    if (values.size() <= STACK_SLOTS) {
-        scratch = std::span<float>(stack.data(), values.size());
-    } else {
-        heap.resize(values.size());
-        scratch = heap;
-    }
-    std::copy(values.begin(), values.end(), scratch.begin());
+    TailMemo& memo = tail_memo;
+    std::copy(values.begin(), values.end(), memo.scratch.begin());
     const std::size_t count = std::min<std::size_t>(params.size(), param_count);
-    for (std::size_t i = 0; i < count; ++i) scratch[i] = params.at(i).get();
-    return tail_of(root, expr::Context{scratch, sample_rate, tempo});
+    for (std::size_t i = 0; i < count; ++i) memo.scratch[i] = params.at(i).get();
+    // A block's tail depends only on its argument values and the rate: the same slots, rate
+    // and tempo give the same answer. Compared bit for bit, so a NaN slot matches itself.
+    const bool same = memo.valid && memo.sample_rate == sample_rate && memo.tempo == tempo &&
+                      std::memcmp(memo.scratch.data(), memo.slots.data(), memo.slots.size() * sizeof(float)) == 0;
+    if (!same) {
+        memo.samples = tail_of(root, expr::Context{memo.scratch, sample_rate, tempo});
+        memo.slots.swap(memo.scratch);
+        memo.sample_rate = sample_rate;
+        memo.tempo = tempo;
+        memo.valid = true;
+    }
+    return memo.samples;
 }
 
 } // namespace loom

@@ -17,16 +17,19 @@ public:
     FlushToZero() noexcept {
 #if defined(__x86_64__) || defined(_M_X64)
         saved = _mm_getcsr();
-        _MM_SET_FLUSH_ZERO_MODE(_MM_FLUSH_ZERO_ON);
-        _MM_SET_DENORMALS_ZERO_MODE(_MM_DENORMALS_ZERO_ON);
+        changed = (saved & MXCSR_FTZ_DAZ) != MXCSR_FTZ_DAZ;
+        if (changed) _mm_setcsr(saved | MXCSR_FTZ_DAZ);
 #elif defined(__aarch64__)
         std::uint64_t fpcr = 0;
         asm volatile("mrs %0, fpcr" : "=r"(fpcr));
         saved = fpcr;
-        asm volatile("msr fpcr, %0" : : "r"(fpcr | FPCR_FZ));
+        changed = (fpcr & FPCR_FZ) == 0;
+        if (changed) asm volatile("msr fpcr, %0" : : "r"(fpcr | FPCR_FZ));
 #endif
     }
+    // Writing the control register is slow: it is written only when the mode had to change.
     ~FlushToZero() {
+        if (!changed) return;
 #if defined(__x86_64__) || defined(_M_X64)
         _mm_setcsr(saved);
 #elif defined(__aarch64__)
@@ -39,11 +42,13 @@ public:
 
 private:
 #if defined(__x86_64__) || defined(_M_X64)
-    unsigned int saved = 0; // MXCSR
+    static constexpr unsigned int MXCSR_FTZ_DAZ = 0x8040; // flush to zero (bit 15), denormals are zero (bit 6)
+    unsigned int saved = 0;                               // MXCSR
 #elif defined(__aarch64__)
     static constexpr std::uint64_t FPCR_FZ = std::uint64_t{1} << 24;
     std::uint64_t saved = 0; // FPCR
 #endif
+    bool changed = false;
 };
 
 } // namespace loom::clap

@@ -2,7 +2,10 @@
 // 48 kHz, a realistic signal, drive and tone automated every host block.
 #include "kiln/kiln.hpp"
 
+#include "loom/clap/abi.hpp"
+
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
@@ -137,12 +140,106 @@ void KilnGraph(benchmark::State& state) {
     report(state, frames);
 }
 
+namespace lc = loom::clap;
+
+// The smallest host that runs kiln.clap: it asks for nothing and answers nothing.
+struct ClapKiln {
+    lc::clap_host_t host{.clap_version = lc::CLAP_VERSION,
+                         .name = "bench",
+                         .vendor = "loom",
+                         .url = "",
+                         .version = "1",
+                         .get_extension = [](const lc::clap_host_t*, const char*) -> const void* { return nullptr; },
+                         .request_restart = [](const lc::clap_host_t*) {},
+                         .request_process = [](const lc::clap_host_t*) {},
+                         .request_callback = [](const lc::clap_host_t*) {}};
+    const lc::clap_plugin_t* plugin = nullptr;
+
+    ClapKiln(double rate, std::uint32_t max_frames) {
+        void* module = dlopen(KILN_CLAP_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) return;
+        const auto* entry = static_cast<const lc::clap_plugin_entry_t*>(dlsym(module, "clap_entry"));
+        entry->init(KILN_CLAP_PATH);
+        const auto* factory = static_cast<const lc::clap_plugin_factory_t*>(entry->get_factory(lc::CLAP_PLUGIN_FACTORY_ID));
+        plugin = factory->create_plugin(factory, &host, "velloran-labs.kiln");
+        plugin->init(plugin);
+        plugin->activate(plugin, rate, 1, max_frames);
+        plugin->start_processing(plugin);
+    }
+    ~ClapKiln() {
+        if (plugin == nullptr) return;
+        plugin->stop_processing(plugin);
+        plugin->deactivate(plugin);
+        plugin->destroy(plugin);
+    }
+};
+
+// Parameter value events for one block, as a host sends automation.
+struct Events {
+    lc::clap_event_param_value_t values[3] = {};
+    lc::clap_input_events_t list{.ctx = this,
+                                 .size = [](const lc::clap_input_events_t*) -> std::uint32_t { return 3; },
+                                 .get = [](const lc::clap_input_events_t* l,
+                                           std::uint32_t i) -> const lc::clap_event_header_t* {
+                                     return &static_cast<Events*>(l->ctx)->values[i].header;
+                                 }};
+    Events() {
+        for (auto& v : values) {
+            v.header = {.size = sizeof(lc::clap_event_param_value_t),
+                        .time = 0,
+                        .space_id = lc::CLAP_CORE_EVENT_SPACE_ID,
+                        .type = lc::CLAP_EVENT_PARAM_VALUE,
+                        .flags = 0};
+            v.note_id = v.port_index = v.channel = v.key = -1;
+        }
+    }
+    void set(lc::clap_id mode_id, double mode, double drive, double tone) {
+        values[0].param_id = 0, values[0].value = drive;
+        values[1].param_id = mode_id, values[1].value = mode;
+        values[2].param_id = 256, values[2].value = tone;
+    }
+};
+
+template <bool Hard>
+void KilnClap(benchmark::State& state) {
+    const auto frames = static_cast<std::size_t>(state.range(0));
+    Audio audio(frames);
+    ClapKiln kiln(RATE, static_cast<std::uint32_t>(frames));
+    if (kiln.plugin == nullptr) {
+        state.SkipWithError("cannot load kiln.clap");
+        return;
+    }
+    Events events;
+    lc::clap_audio_buffer_t buffer{.data32 = audio.pointers.data(), .data64 = nullptr,
+                                   .channel_count = CHANNELS, .latency = 0, .constant_mask = 0};
+    lc::clap_process_t process{.steady_time = -1,
+                               .frames_count = static_cast<std::uint32_t>(frames),
+                               .transport = nullptr,
+                               .audio_inputs = &buffer,
+                               .audio_outputs = &buffer,
+                               .audio_inputs_count = 1,
+                               .audio_outputs_count = 1,
+                               .in_events = &events.list,
+                               .out_events = nullptr};
+    std::size_t block = 0;
+    for (auto _ : state) {
+        audio.fill(block);
+        events.set(128, Hard ? 1.0 : 0.0, drive_at(block), tone_at(block));
+        kiln.plugin->process(kiln.plugin, &process);
+        benchmark::DoNotOptimize(audio.data[0].data());
+        ++block;
+    }
+    report(state, frames);
+}
+
 void Sizes(benchmark::internal::Benchmark* b) { b->Arg(32)->Arg(512)->Arg(4096); }
 
 BENCHMARK(FusedFloor<false>)->Name("Soft/FusedFloor")->Apply(Sizes);
 BENCHMARK(KilnGraph<false>)->Name("Soft/KilnGraph")->Apply(Sizes);
+BENCHMARK(KilnClap<false>)->Name("Soft/KilnClap")->Apply(Sizes);
 BENCHMARK(FusedFloor<true>)->Name("Hard/FusedFloor")->Apply(Sizes);
 BENCHMARK(KilnGraph<true>)->Name("Hard/KilnGraph")->Apply(Sizes);
+BENCHMARK(KilnClap<true>)->Name("Hard/KilnClap")->Apply(Sizes);
 
 void BuildKiln(benchmark::State& state) {
     for (auto _ : state) {

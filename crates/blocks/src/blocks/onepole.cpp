@@ -75,17 +75,18 @@ void OnePole::control(std::span<const float> args) noexcept {
 void OnePole::process(Frame& frame, std::uint32_t offset) noexcept {
     static_cast<void>(offset);
     const std::size_t n = std::min(state.size(), frame.channel_count());
+    const float a = coefficient; // a local: the stores below cannot alias it
     for (std::size_t c = 0; c < n; ++c) {
         const std::span<float> samples = frame.channel(c);
         float y = state[c];
         if (highpass) {
             for (float& x : samples) {
-                y = y + coefficient * (x - y);
+                y = y + a * (x - y);
                 x = x - y;
             }
         } else {
             for (float& x : samples) {
-                y = y + coefficient * (x - y);
+                y = y + a * (x - y);
                 x = y;
             }
         }

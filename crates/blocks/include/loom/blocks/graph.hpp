@@ -127,7 +127,9 @@ public:
     // [audio-thread] Samples of delay the graph adds at present.
     std::uint32_t latency_samples() const noexcept;
 
-    // [audio-thread] Samples of output that may follow silence, for the parameters' current values.
+    // [audio-thread] Samples of output that may follow silence, for the parameters' current
+    // values. Wrappers ask after every buffer: the answer is kept until the values, the rate or
+    // the tempo change, and the call never allocates.
     std::uint32_t tail_for(const ParamSet& params) const noexcept;
 
     // Read access for tools and tests.
@@ -151,6 +153,17 @@ private:
     std::uint32_t position = 0;
     float sample_rate = 48000.0f;
     float tempo = 120.0f;
+
+    // The last tail asked for and what it was computed from; made with the slots.
+    struct TailMemo {
+        std::vector<float> scratch; // the slots of the question being asked
+        std::vector<float> slots;   // the slots of the kept answer
+        float sample_rate = 0.0f;
+        float tempo = 0.0f;
+        std::uint32_t samples = 0;
+        bool valid = false;
+    };
+    mutable TailMemo tail_memo;
 };
 
 } // namespace loom
