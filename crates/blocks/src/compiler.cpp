@@ -21,10 +21,19 @@ constexpr ArgInfo VALUE{.name = "value", .unit = "", .doc = "", .min = 0.0f, .ma
 
 constexpr std::string_view SHAPES[] = {"sine", "triangle", "saw", "square", "random"};
 
-// The compile-time context: the names expressions can use, in slot order.
+// The compile-time context: the names expressions can use, in slot order, and the blocks
+// descriptions can name.
 struct Compiler {
     std::vector<std::string> modulators;
     std::span<const std::string_view> params;
+    std::span<const BlockInfo* const> blocks;
+
+    // The first block called `name` (exact comparison), or null.
+    const BlockInfo* find_block(std::string_view name) const noexcept {
+        for (const BlockInfo* b : blocks)
+            if (b->name == name) return b;
+        return nullptr;
+    }
 
     // Parses an expression whose names are parameters first, then modulators.
     Result<Expr> parse(std::string_view text) const {
@@ -119,10 +128,10 @@ Result<std::optional<Expr>> compile_control(const std::optional<ArgValue>& value
 Result<Node> compile_node(const NodeSpec& spec, const Compiler& compiler, const std::string& path);
 
 Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler, const std::string& path) {
-    const BlockInfo* info = find(spec.name);
+    const BlockInfo* info = compiler.find_block(spec.name);
     if (info == nullptr) {
         std::vector<std::string_view> names;
-        for (const BlockInfo* b : ALL) names.push_back(b->name);
+        for (const BlockInfo* b : compiler.blocks) names.push_back(b->name);
         return fail(path + ": there is no block called '" + spec.name + "'. The blocks are: " + joined(names));
     }
 
@@ -247,6 +256,11 @@ Result<Graph> Graph::from_str(std::string_view text, std::span<const std::string
 }
 
 Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::string_view> params) {
+    return from_spec(spec, params, ALL);
+}
+
+Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::string_view> params,
+                               std::span<const BlockInfo* const> catalogue) {
     for (std::size_t i = 0; i < spec.modulators.size(); ++i) {
         const std::string& name = spec.modulators[i].id;
         for (std::string_view p : params)
@@ -260,6 +274,7 @@ Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::strin
     Compiler compiler;
     for (const ModSpec& m : spec.modulators) compiler.modulators.push_back(m.id);
     compiler.params = params;
+    compiler.blocks = catalogue;
 
     Graph graph;
     for (std::size_t i = 0; i < spec.modulators.size(); ++i) {

@@ -33,6 +33,17 @@ std::uint32_t xorshift(std::uint32_t s) noexcept {
 // A 32-bit generator state as a value in -1 <= v < 1.
 float bipolar(std::uint32_t s) noexcept { return static_cast<float>(s) / 4294967296.0f * 2.0f - 1.0f; }
 
+// A host tempo as a 32-bit float: 120 when it is absent, below 20 or not finite as a float.
+// A double beyond the float range is refused before it is converted, since that conversion
+// has no defined result.
+float host_tempo(const std::optional<double>& bpm) noexcept {
+    // From here on a double rounds to an infinite float.
+    constexpr double FLOAT_LIMIT = 0x1.ffffffp127;
+    if (!bpm || !(*bpm >= 19.0 && *bpm < FLOAT_LIMIT)) return 120.0f;
+    const float t = static_cast<float>(*bpm);
+    return t >= 20.0f ? t : 120.0f;
+}
+
 float value_of(const Arg& arg, const expr::Context& context) noexcept {
     if (const Const* c = std::get_if<Const>(&arg)) return c->value;
     return eval(std::get<Expr>(arg), context);
@@ -255,7 +266,10 @@ std::uint32_t tail_of(const Node& node, const expr::Context& context) noexcept {
 void write_meters(const Node& node, ParamSet& params) noexcept {
     std::visit(Overloaded{
                    [&](const BlockNode& b) {
-                       for (const auto& [meter, param] : b.meters) params.at(param).set(b.block->meter(meter));
+                       // A meter bound to a parameter the set does not have is skipped, as the
+                       // control update skips reading such parameters.
+                       for (const auto& [meter, param] : b.meters)
+                           if (param < params.size()) params.at(param).set(b.block->meter(meter));
                    },
                    [&](const Chain& c) {
                        for (const Node& child : c.nodes) write_meters(child, params);
@@ -318,12 +332,7 @@ void Graph::control(const ParamSet& params) noexcept {
 void Graph::process(ParamSet& params, Buffers buffers, const ProcessContext& context) noexcept {
     const std::size_t n = std::min<std::size_t>(channels, buffers.size());
     if (n == 0) return;
-    if (context.tempo) {
-        const float t = static_cast<float>(*context.tempo);
-        tempo = std::isfinite(t) && t >= 20.0f ? t : 120.0f;
-    } else {
-        tempo = 120.0f;
-    }
+    tempo = host_tempo(context.tempo);
     const std::size_t frames = buffers[0].size();
     for (std::size_t index = 0; index < frames;) {
         const auto chunk = static_cast<std::uint32_t>(std::min<std::size_t>(frames - index, FRAME_SIZE - position));
