@@ -41,8 +41,7 @@ const Names KILN_PARAMS = {"drive", "mode", "tone", "bypass"};
 constexpr std::string_view KILN =
     R"~({"bypass":"bypass","chain":[{"block":"gain","args":{"gain_db":"drive"}},{"block":"shaper","args":{"curve":"mode"}},{"block":"onepole","args":{"type":"lowpass","freq":"tone"}}]})~";
 
-// Compiles against the built-in catalogue, or against it plus the test blocks `probe` and
-// `unmade`.
+// Compiles against the built-in catalogue, or against it plus the test block `probe`.
 Result<Graph> compile(std::string_view text, const Names& params, bool test_blocks = false) {
     if (!test_blocks) return Graph::from_str(text, params);
     Result<GraphSpec> spec = GraphSpec::from_str(text);
@@ -84,8 +83,6 @@ struct ErrorCase {
     Names params;
     std::string_view message;
     bool test_blocks = false;       // compile with the test blocks beside the built-in ones
-    const char* needs = nullptr;    // a block the row needs to be able to make
-    const char* reason = nullptr;   // why the row is skipped while that block cannot be made
 };
 
 const ErrorCase ERRORS[] = {
@@ -157,10 +154,8 @@ const ErrorCase ERRORS[] = {
      "tremolo, stereo, harmonic_eq"},
     {"UnknownBlockListsTheGivenCatalogue", R"~({"block":"gian"})~", KILN_PARAMS,
      "graph: there is no block called 'gian'. The blocks are: gain, filter, onepole, shaper, dynamics, delay, "
-     "tremolo, stereo, harmonic_eq, probe, unmade",
+     "tremolo, stereo, harmonic_eq, probe",
      true},
-    {"BlockThatCannotBeMade", R"~({"block":"unmade","args":{"x":1}})~", KILN_PARAMS,
-     "graph: the block 'unmade' cannot be made yet", true},
     {"UnknownArgument", R"~({"block":"gain","args":{"gain":1}})~", KILN_PARAMS,
      "graph: the block 'gain' has no argument 'gain'. Its arguments are: gain_db, pan, invert"},
     {"ArgumentKeysBeforeValues", R"~({"block":"gain","args":{"gain_db":60,"Pan":0}})~", KILN_PARAMS,
@@ -263,12 +258,10 @@ const ErrorCase ERRORS[] = {
     {"FixedConstantOutOfRange", R"~({"block":"probe","args":{"delay":"2000"}})~", KILN_PARAMS,
      "graph: probe.delay is 2000, outside the range 0 to 1000", true},
     {"DelayMaxFollowsParameter", R"~({"block":"delay","args":{"max_ms":"tone"}})~", KILN_PARAMS,
-     "graph: delay.max_ms is fixed when the plugin is built, so it must be a number and cannot follow a parameter",
-     false, "delay", "needs the delay block"},
+     "graph: delay.max_ms is fixed when the plugin is built, so it must be a number and cannot follow a parameter"},
     {"DynamicsLookaheadFollowsParameter", R"~({"block":"dynamics","args":{"lookahead_ms":"drive"}})~", KILN_PARAMS,
      "graph: dynamics.lookahead_ms is fixed when the plugin is built, so it must be a number and cannot follow a "
-     "parameter",
-     false, "dynamics", "needs the dynamics block"},
+     "parameter"},
 
     // Texts that are not expressions.
     {"ExpressionEndsEarly", R"~({"block":"gain","args":{"gain_db":"drive +"}})~", KILN_PARAMS,
@@ -315,8 +308,7 @@ const ErrorCase ERRORS[] = {
     {"UnknownMeter", R"~({"block":"probe","meters":{"gr":"drive"}})~", KILN_PARAMS,
      "graph: the block 'probe' has no meter 'gr'. Its meters are: level, count", true},
     {"DynamicsUnknownMeter", R"~({"block":"dynamics","meters":{"gr":"drive"}})~", KILN_PARAMS,
-     "graph: the block 'dynamics' has no meter 'gr'. Its meters are: gain_reduction_db", false, "dynamics",
-     "needs the dynamics block"},
+     "graph: the block 'dynamics' has no meter 'gr'. Its meters are: gain_reduction_db"},
     {"MeterBoundToModulator", R"~({"modulators":[{"id":"lfo"}],"block":"probe","meters":{"level":"lfo"}})~",
      KILN_PARAMS, "graph: the meter 'level' is bound to 'lfo', which is not a parameter", true},
     {"MeterParameterCaseCounts", R"~({"block":"probe","meters":{"level":"Drive"}})~", KILN_PARAMS,
@@ -331,7 +323,6 @@ class CompilerError : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(CompilerError, ReportsMessage) {
     const ErrorCase& row = GetParam();
-    if (row.needs != nullptr && !loom::can_make(*loom::find(row.needs))) GTEST_SKIP() << row.reason;
     Result<Graph> graph = compile(row.text, row.params, row.test_blocks);
     ASSERT_FALSE(graph.has_value());
     EXPECT_EQ(graph.error(), row.message);
@@ -346,8 +337,6 @@ struct CompileCase {
     const char* name;
     std::string_view text;
     bool test_blocks = false;
-    const char* needs = nullptr;
-    const char* reason = nullptr;
 };
 
 const CompileCase COMPILES[] = {
@@ -365,16 +354,14 @@ const CompileCase COMPILES[] = {
     {"ModulatorRateFollowsItself", R"~({"modulators":[{"id":"lfo","rate":"lfo + 2"}],"chain":[]})~"},
     {"RateFollowsLaterModulator", R"~({"modulators":[{"id":"a","rate":"b"},{"id":"b"}],"chain":[]})~"},
     {"FixedBoundToNumber", R"~({"block":"probe","args":{"delay":500}})~", true},
-    {"DelayMaxNumber", R"~({"block":"delay","args":{"max_ms":500}})~", false, "delay", "needs the delay block"},
-    {"DelayMaxConstantExpression", R"~({"block":"delay","args":{"max_ms":"250 * 2"}})~", false, "delay",
-     "needs the delay block"},
+    {"DelayMaxNumber", R"~({"block":"delay","args":{"max_ms":500}})~"},
+    {"DelayMaxConstantExpression", R"~({"block":"delay","args":{"max_ms":"250 * 2"}})~"},
 };
 
 class CompilerAccepts : public ::testing::TestWithParam<CompileCase> {};
 
 TEST_P(CompilerAccepts, Compiles) {
     const CompileCase& row = GetParam();
-    if (row.needs != nullptr && !loom::can_make(*loom::find(row.needs))) GTEST_SKIP() << row.reason;
     Result<Graph> graph = compile(row.text, KILN_PARAMS, row.test_blocks);
     EXPECT_TRUE(graph.has_value()) << graph.error();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A test-only block for graph tests: a pure delay with a fixed length, a tail, two meters and
 // a log of the calls the graph makes, plus a catalogue that holds it beside the built-in
-// blocks and a descriptor that cannot be made.
+// blocks.
 
 #include "loom/blocks/block.hpp"
 #include "loom/blocks/catalogue.hpp"
@@ -123,12 +123,9 @@ private:
 inline std::unique_ptr<Block> make_probe() { return std::make_unique<Probe>(); }
 
 inline constexpr BlockInfo PROBE_INFO = {"probe", "", PROBE_ARGS, PROBE_METERS, &make_probe};
-// A catalogued block whose code is missing.
-inline constexpr BlockInfo UNMADE_INFO = {"unmade", "", {}, {}, nullptr};
-
-// The built-in blocks in catalogue order, then probe and unmade.
-inline const std::array<const BlockInfo*, 11> TEST_BLOCKS = {
-    ALL[0], ALL[1], ALL[2], ALL[3], ALL[4], ALL[5], ALL[6], ALL[7], ALL[8], &PROBE_INFO, &UNMADE_INFO,
+// The built-in blocks in catalogue order, then probe.
+inline const std::array<const BlockInfo*, 10> TEST_BLOCKS = {
+    ALL[0], ALL[1], ALL[2], ALL[3], ALL[4], ALL[5], ALL[6], ALL[7], ALL[8], &PROBE_INFO,
 };
 
 } // namespace loom::test
