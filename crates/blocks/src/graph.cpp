@@ -190,7 +190,15 @@ bool listed(const std::vector<std::uint64_t>& only, std::size_t channel) noexcep
 }
 
 void process_mix(MixNode& m, Frame& frame, std::uint32_t offset) noexcept {
+    // The dry ring is fed in every period, fully wet ones included, so that a bypass or mix
+    // that comes on later blends in the input of L samples ago and not stale audio. Without
+    // latency there is no ring and a fully wet period costs nothing beyond the inner node.
+    const bool has_ring = !m.delay_lines.empty() && !m.delay_lines.front().empty();
     if (m.mix_from == 1.0f && m.mix_to == 1.0f && !m.only) {
+        if (has_ring) {
+            copy_frame(frame, m.dry);
+            delay(m.delay_lines, m.position, m.dry);
+        }
         process_node(m.node, frame, offset);
         return;
     }

@@ -271,6 +271,27 @@ TEST_F(GraphRun, BypassedOutputIsTheInputDelayedByTheLatency) {
     }
 }
 
+// A node that has run fully wet keeps its dry ring fed: when the bypass comes on, the dry
+// side is the input of L samples ago, never audio left over from before.
+TEST_F(GraphRun, BypassAfterAFullyWetRunBlendsInTheDelayedInput) {
+    Graph graph = build(R"~({"block":"probe","args":{"delay":40},"bypass":"bypass"})~");
+    prepare(graph, 1);
+    const Signal input = make_signal(1, 256);
+    Signal audio = input;
+    run(graph, params, audio, 0, 128); // fully wet: the probe delays by 40
+    params.at(BYPASS).set(1.0f);
+    run(graph, params, audio, 128, 128);
+    for (std::size_t n = 40; n < 256; ++n) {
+        SCOPED_TRACE(n);
+        const float delayed = input[0][n - 40];
+        if (n < 128 || n >= 160) {
+            EXPECT_EQ(audio[0][n], delayed); // wet before, dry after the crossfade: both delayed by 40
+        } else {
+            EXPECT_FLOAT_EQ(audio[0][n], delayed + ramp(1.0f, 0.0f, n - 128) * (delayed - delayed));
+        }
+    }
+}
+
 struct BypassCase {
     const char* name;
     const char* bypass; // the bypass expression
