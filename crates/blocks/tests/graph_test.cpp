@@ -1131,3 +1131,52 @@ TEST_F(GraphRun, ProcessDoesNotAllocate) {
 }
 
 } // namespace
+
+namespace {
+
+// Every block of the catalogue in one graph: a dynamics block with 5 ms of lookahead sets the
+// latency, a delay sets the tail, and nothing allocates once prepared.
+constexpr std::string_view ALL_BLOCKS = R"~({
+  "modulators": [{"id": "lfo", "shape": "triangle", "rate": 0.5}],
+  "chain": [
+    {"block": "gain", "args": {"gain_db": "gain", "pan": "lfo * 0.5"}},
+    {"block": "filter", "args": {"type": "highpass", "freq": "60 + x * 100", "slope": "24"}},
+    {"block": "onepole", "args": {"freq": 12000}},
+    {"block": "shaper", "args": {"curve": "softclip", "drive_db": "x * 12"}},
+    {"block": "dynamics", "args": {"lookahead_ms": 5, "detector": "rms"}, "meters": {"gain_reduction_db": "meter"}},
+    {"parallel": [
+      {"node": {"block": "delay", "args": {"time_ms": "tail", "mode": "pingpong", "mod_depth_ms": 2}}, "gain_db": -6},
+      {"node": {"block": "tremolo", "args": {"depth": "mix", "stereo_phase": 180}}}
+    ]},
+    {"block": "harmonic_eq", "args": {"fundamental_hz": 110, "odd_db": "x * 6"}},
+    {"block": "stereo", "args": {"width": "1 + x"}, "mix": "mix", "bypass": "bypass"}
+  ]
+})~";
+
+TEST_F(GraphRun, EveryBlockRunsWithoutAllocatingAndReportsItsLookahead) {
+    Graph graph = build(ALL_BLOCKS);
+    prepare(graph, 2, 48000.0f);
+    EXPECT_EQ(graph.latency_samples(), 240u); // 5 ms at 48 kHz
+    Signal audio = make_signal(2, 4096);
+    run(graph, params, audio, 0, 512);
+    std::array<std::span<float>, 2> spans{};
+    const loom::test::AllocationCounter counter;
+    std::uint32_t tail = 0;
+    for (std::size_t at = 512, n = 0; at + 333 <= audio[0].size(); at += 333, ++n) {
+        params.at(0).set(static_cast<float>(n % 7) - 3.0f); // gain
+        params.at(1).set(static_cast<float>(n % 3) / 2.0f); // mix
+        params.at(2).set(static_cast<float>(n % 5 == 4));   // bypass
+        params.at(3).set(static_cast<float>(n % 4) / 3.0f); // x
+        params.at(4).set(100.0f + static_cast<float>(n * 10)); // tail (the delay time)
+        for (std::size_t c = 0; c < 2; ++c) spans[c] = std::span<float>(audio[c]).subspan(at, 333);
+        graph.process(params, spans, {});
+        tail = graph.tail_for(params);
+        EXPECT_EQ(graph.latency_samples(), 240u);
+    }
+    EXPECT_EQ(counter.count(), 0u);
+    EXPECT_GT(tail, 0u);
+    for (const auto& channel : audio)
+        for (float x : channel) ASSERT_TRUE(std::isfinite(x));
+}
+
+} // namespace
