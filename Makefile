@@ -1,7 +1,8 @@
 # Set-up and everyday commands; each one installs what is missing first.
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps build test bench run install clean
+.PHONY: deps build test bench fuzz run install clean
 
 deps:
 	@scripts/install-deps
@@ -15,12 +16,21 @@ test: build
 	cmake --preset asan-ubsan
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 bench: build
 	cmake --build --preset release --target bench
+
+# Every fuzz target for FUZZ_SECONDS each (clang-19, ASan + UBSan), from the seed corpora.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/fuzz $(FUZZ_SECONDS)
 
 run: build
 	@echo "loom: everything is built; there is no main job to run yet."
 
 clean:
-	rm -rf build build-debug build-asan build-tsan
+	rm -rf build build-debug build-asan build-tsan build-fuzz

@@ -173,6 +173,31 @@ TEST(OnePole, TinyMemoryBecomesExactlyZero) {
     EXPECT_EQ(filter.state[1], 2e-20f);
 }
 
+// A NaN or an infinity in the input spoils the rest of its frame, but the memory starts the
+// next frame from 0, so finite input is finite again from there on (a kept NaN would never
+// leave the recursion).
+TEST(OnePole, NonFiniteMemoryStartsAgainFromZero) {
+    for (const float bad : {std::nanf(""), INFINITY, -INFINITY}) {
+        SCOPED_TRACE(bad);
+        for (const float type : {0.0f, 1.0f}) {
+            OnePole filter = prepared(48000.0f, 2, type, 1000.0f);
+            Frame spoiled = signal_frame(2, 32);
+            spoiled.channels[1][5] = bad;
+            filter.process(spoiled, 0);
+            EXPECT_EQ(filter.state[1], 0.0f);
+            EXPECT_NE(filter.state[0], 0.0f);
+
+            OnePole fresh = prepared(48000.0f, 1, type, 1000.0f);
+            Frame next = signal_frame(2, 32, 32);
+            Frame expected = signal_frame(1, 32, 32);
+            for (std::uint32_t j = 0; j < 32; ++j) expected.channels[0][j] = next.channels[1][j];
+            filter.process(next, 0);
+            fresh.process(expected, 0);
+            for (std::uint32_t j = 0; j < 32; ++j) EXPECT_EQ(next.channels[1][j], expected.channels[0][j]) << j;
+        }
+    }
+}
+
 TEST(OnePole, ChannelsBeyondThePreparedOnesAreUnchanged) {
     OnePole filter = prepared(48000.0f, 1, 0.0f, 500.0f);
     Frame frame = signal_frame(3, 32);

@@ -71,7 +71,8 @@ void OnePole::control(std::span<const float> args) noexcept {
 }
 
 // y += a × (x − y); the low-pass gives y, the high-pass x − y. Channels beyond the prepared
-// count are left unchanged.
+// count are left unchanged. A memory that ends a frame not finite (after a NaN or an infinity
+// in the input) starts again from 0: kept, it would turn every later sample into NaN.
 void OnePole::process(Frame& frame, std::uint32_t offset) noexcept {
     static_cast<void>(offset);
     const std::size_t n = std::min(state.size(), frame.channel_count());
@@ -90,7 +91,7 @@ void OnePole::process(Frame& frame, std::uint32_t offset) noexcept {
                 x = y;
             }
         }
-        if (std::fabs(y) < SILENT) y = 0.0f;
+        if (!std::isfinite(y) || std::fabs(y) < SILENT) y = 0.0f;
         state[c] = y;
     }
 }

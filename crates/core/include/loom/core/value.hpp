@@ -24,11 +24,13 @@ enum class JsonKind : std::uint8_t {
     Object = 5,
 };
 
+struct JsonMember;
+
 // One JSON value. A value owns its children. Readers inspect the kind and payload directly:
 // there are no conversions between kinds.
 struct Json {
     using Array = std::vector<Json>;
-    using Member = std::pair<std::string, Json>;
+    using Member = JsonMember;
     // Members in document order; a key may occur more than once.
     using Object = std::vector<Member>;
 
@@ -47,8 +49,20 @@ struct Json {
     // when there is none or when this value is not an object.
     const Json* get(std::string_view key) const noexcept;
 
-    bool operator==(const Json&) const = default;
+    bool operator==(const Json&) const;
 };
+
+// One member of an object: its key and its value. A struct of its own rather than std::pair:
+// clang checks std::pair<std::string, Json>'s default constructor while `Json` is still
+// incomplete and fails, where a plain aggregate compiles with both g++ and clang.
+struct JsonMember {
+    std::string first;
+    Json second;
+
+    bool operator==(const JsonMember&) const = default;
+};
+
+inline bool Json::operator==(const Json&) const = default;
 
 // [build] Reads one JSON value from UTF-8 `text`, or gives one message: what went wrong,
 // " at byte " and the position counted from 0 (a string that is not valid UTF-8 has no
