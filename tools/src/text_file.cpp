@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <iterator>
@@ -40,6 +41,43 @@ Result<std::string> read_text(const std::string& path, std::istream& in) {
     }
     ::close(fd);
     return text;
+}
+
+Result<void> write_text(const std::string& path, std::string_view text) {
+    const std::string what = "cannot write '" + path + "': ";
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = folder + "/." + base + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail(what + std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    const auto give_up = [&](int error) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return fail(what + std::strerror(error));
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return give_up(errno);
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        return fail(what + std::strerror(error));
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        return fail(what + std::strerror(error));
+    }
+    return {};
 }
 
 } // namespace loom::tool
