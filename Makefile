@@ -20,7 +20,11 @@ bench: build
 	cmake --build --preset release --target bench
 
 run: build
-	@echo "loom: everything is built; there is no main job to run yet."
+	build/loom demo out
+
+install: build
+	mkdir -p $(HOME)/.clap
+	cp build/kiln.clap $(HOME)/.clap/
 
 clean:
 	rm -rf build build-debug build-asan build-tsan

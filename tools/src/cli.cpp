@@ -63,6 +63,7 @@ Result<Args> parse_args(std::span<const std::string> words, std::span<const Opti
         }
         const std::size_t equals = w.find('=');
         const std::string name = w.substr(0, equals);
+        if (name == "--help") return fail("the option '--help' takes no value");
         const OptionSpec* spec = find_option(options, name);
         if (spec == nullptr) return fail("unknown option '" + name + "'");
         std::string value;
@@ -71,7 +72,8 @@ Result<Args> parse_args(std::span<const std::string> words, std::span<const Opti
         } else if (equals != std::string::npos) {
             value = w.substr(equals + 1);
         } else {
-            if (i + 1 == words.size()) return fail("the option '" + name + "' needs a value: " + name + " " + std::string(spec->value));
+            if (i + 1 == words.size())
+                return fail("the option '" + name + "' needs a value (" + name + " " + std::string(spec->value) + ")");
             value = words[++i];
         }
         if (!spec->repeatable && args.has(name)) return fail("the option '" + name + "' is given twice");

@@ -135,11 +135,11 @@ Result<void> write_wav(const std::string& path, const Audio& audio) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(audio.sample_rate + 0.5);
     info.channels = static_cast<int>(channels);
-    // RF64 that becomes a plain WAV when it fits: only files beyond 4 GiB stay RF64.
-    info.format = SF_FORMAT_RF64 | SF_FORMAT_FLOAT;
+    // A plain WAV holds up to 4 GiB of samples; beyond that only RF64, its 64-bit sibling, can.
+    const double bytes = static_cast<double>(audio.frames()) * static_cast<double>(channels) * 4.0;
+    info.format = (bytes < 4294967295.0 - 1024.0 ? SF_FORMAT_WAV : SF_FORMAT_RF64) | SF_FORMAT_FLOAT;
     SNDFILE* file = sf_open_fd(d.fd, SFM_WRITE, &info, SF_FALSE);
     if (file == nullptr) return fail(what + sndfile_error(nullptr));
-    sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 
     std::vector<float> interleaved(static_cast<std::size_t>(CHUNK_FRAMES) * channels);
     const std::size_t frames = audio.frames();
