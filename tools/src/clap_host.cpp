@@ -157,7 +157,9 @@ Result<std::unique_ptr<ClapModule>> ClapModule::load(const std::string& path) {
 
 ClapModule::~ClapModule() {
     if (initialised) entry_record->deinit();
-    if (library != nullptr) dlclose(library);
+    // The library itself stays mapped until the tool exits, as hosts commonly keep modules:
+    // a module may keep memory reachable only from its statics after deinit (Kiln keeps its
+    // descriptor so), which unloading would turn into a leak.
 }
 
 Result<std::unique_ptr<ClapPlugin>> ClapPlugin::create(const ClapModule& module, std::size_t index) {

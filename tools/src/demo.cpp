@@ -131,7 +131,14 @@ int run_demo(const Args& args, Console& console) {
     if (auto w = write_wav(folder + "/test-signal.wav", input); !w) return input_error(DEMO, console, w.error());
     const Level before = measure(input);
 
-    console.out << "Kiln (" << plugin_path << ") on a " << format_number(TEST_SECONDS)
+    // The module's path as a person reads it: relative to the current folder when inside it.
+    std::string shown = plugin_path;
+    if (std::error_code cwd_error; std::filesystem::path(plugin_path).is_absolute()) {
+        const auto here = std::filesystem::current_path(cwd_error);
+        const auto relative = std::filesystem::path(plugin_path).lexically_proximate(here).string();
+        if (!cwd_error && relative.rfind("..", 0) != 0) shown = relative;
+    }
+    console.out << "Kiln (" << shown << ") on a " << format_number(TEST_SECONDS)
                 << " s test signal at 48000 Hz: a 55 Hz bass note, then an A minor chord.\n"
                 << "Peak and RMS in dBFS, crest factor (peak over RMS) in dB, before -> after.\n\n";
     TextTable table({"mode", "drive", "tone", "peak", "RMS", "crest", "file"}, {1, 2});

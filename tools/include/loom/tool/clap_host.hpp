@@ -22,8 +22,9 @@ namespace loom::tool {
 
 namespace lc = loom::clap;
 
-// A loaded module with its entry initialised; the entry is deinitialised and the library
-// unloaded with the object. Instances must go before their module.
+// A loaded module with its entry initialised; the entry is deinitialised with the object,
+// while the library stays mapped until the process ends. Instances must go before their
+// module.
 class ClapModule {
 public:
     // Fails with a message such as "cannot load 'x.clap': No such file or directory" or
