@@ -30,7 +30,11 @@ fuzz: deps
 	scripts/fuzz $(FUZZ_SECONDS)
 
 run: build
-	@echo "loom: everything is built; there is no main job to run yet."
+	build/loom demo out
+
+install: build
+	mkdir -p $(HOME)/.clap
+	cp build/kiln.clap $(HOME)/.clap/
 
 clean:
 	rm -rf build build-debug build-asan build-tsan build-fuzz
