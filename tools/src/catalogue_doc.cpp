@@ -45,7 +45,6 @@ std::string default_text(const ArgInfo& a) {
 
 std::string block_markdown(const BlockInfo& info) {
     std::string out = "## " + std::string(info.name) + "\n\n" + std::string(info.doc) + "\n\n";
-    if (!can_make(info)) out += "Not part of the engine yet: a description that uses it does not compile.\n\n";
     out += "| Argument | Unit | Range or choices | Default | Fixed | What it does |\n";
     out += "|---|---|---|---|---|---|\n";
     for (const ArgInfo& a : info.args)
