@@ -78,20 +78,21 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
 
-void describe(const ClapModule& module, std::size_t index, Console& console) {
-    const lc::clap_plugin_descriptor_t& listed = *module.descriptors()[index];
+// Prints everything about plug-in `index`; false when it cannot be created.
+bool describe(const ClapModule& module, std::size_t index, Console& console) {
     auto created = ClapPlugin::create(module, index);
     if (!created) {
-        console.out << listed.id << ": " << created.error() << "\n";
-        return;
+        input_error(INFO, console, created.error());
+        return false;
     }
     ClapPlugin& plugin = **created;
     const lc::clap_plugin_descriptor_t& d = plugin.descriptor();
     std::vector<std::string> features;
     for (const char* const* f = d.features; f != nullptr && *f != nullptr; ++f) features.emplace_back(*f);
 
-    std::string out = text_or_none(d.name) + " " + (d.version ? d.version : "") + " by " + text_or_none(d.vendor) + "\n";
-    TextTable about({"id", d.id});
+    std::string out = text_or_none(d.name) + " " + (d.version != nullptr ? d.version : "") + " by " +
+                      text_or_none(d.vendor) + "\n";
+    TextTable about({"id", text_or_none(d.id)});
     about.add({"description", text_or_none(d.description)});
     about.add({"url", text_or_none(d.url)});
     about.add({"manual url", text_or_none(d.manual_url)});
@@ -143,6 +144,7 @@ void describe(const ClapModule& module, std::size_t index, Console& console) {
     }
     out += "State: " + (state ? plural(*state, "byte", "bytes") : std::string("not saved")) + "\n";
     console.out << out;
+    return true;
 }
 
 int run_info(const Args& args, Console& console) {
@@ -154,11 +156,12 @@ int run_info(const Args& args, Console& console) {
     const lc::clap_version_t v = (*module)->entry().clap_version;
     console.out << args.positional[0] << ": CLAP " << v.major << "." << v.minor << "." << v.revision << ", "
                 << plural(listed.size(), "plug-in", "plug-ins") << "\n";
+    bool all = true;
     for (std::size_t i = 0; i < listed.size(); ++i) {
         console.out << "\n";
-        describe(**module, i, console);
+        all = describe(**module, i, console) && all;
     }
-    return EXIT_OK;
+    return all ? EXIT_OK : EXIT_INPUT;
 }
 
 } // namespace

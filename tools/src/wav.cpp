@@ -98,8 +98,13 @@ Result<Audio> read_wav(const std::string& path) {
     const auto channels = static_cast<std::size_t>(info.channels);
     audio.sample_rate = info.samplerate;
     audio.channels.assign(channels, {});
-    if (info.frames > 0 && info.frames < (sf_count_t{1} << 31))
-        for (auto& c : audio.channels) c.reserve(static_cast<std::size_t>(info.frames));
+    // Room for the frames the header declares, but never more than the file could hold as
+    // one byte a sample: a damaged header must not make us ask for gigabytes.
+    if (info.frames > 0) {
+        const auto declared = static_cast<std::size_t>(info.frames);
+        const auto bytes = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);
+        for (auto& c : audio.channels) c.reserve(std::min(declared, bytes / channels + 1));
+    }
 
     std::vector<float> interleaved(static_cast<std::size_t>(CHUNK_FRAMES) * channels);
     for (;;) {

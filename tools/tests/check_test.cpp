@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using loom::test::run_loom;
@@ -20,6 +22,9 @@ struct CheckCase {
     std::vector<std::string> options;
     std::string message; // the whole of standard error, without its line break
 };
+
+// Rows show as their name in test listings.
+void PrintTo(const CheckCase& row, std::ostream* out) { *out << row.name; }
 
 const CheckCase BAD_DESCRIPTIONS[] = {
     {"Empty", "", {}, "the graph is not valid JSON: unexpected end of input at byte 0"},

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <sstream>
 
@@ -21,6 +23,9 @@ struct UsageCase {
     std::vector<std::string> args;
     std::string message;
 };
+
+// Rows show as their name in test listings.
+void PrintTo(const UsageCase& row, std::ostream* out) { *out << row.name; }
 
 const UsageCase USAGE_CASES[] = {
     {"NoCommand", {}, "loom: a command is missing. See 'loom --help'"},

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 
 namespace {
@@ -18,6 +20,9 @@ struct EvalCase {
     std::vector<std::string> args; // after "eval"
     std::string out;               // the whole of standard output
 };
+
+// Rows show as their name in test listings.
+void PrintTo(const EvalCase& row, std::ostream* out) { *out << row.name; }
 
 // Values worked out by hand from the language's rules.
 const EvalCase VALUES[] = {
