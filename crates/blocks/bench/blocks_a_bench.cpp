@@ -3,7 +3,7 @@
 // The blocks are made through the catalogue and called through `Block`, as the graph calls
 // them.
 
-#include "loom/blocks/catalogue.hpp"
+#include "block_periods.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -15,51 +15,22 @@
 
 namespace {
 
-loom::Frame stereo_frame() {
-    loom::Frame frame(2);
-    frame.len = loom::FRAME_SIZE;
-    for (std::size_t c = 0; c < 2; ++c)
-        for (std::uint32_t j = 0; j < loom::FRAME_SIZE; ++j)
-            frame.channels[c][j] = 0.8f * std::sin(0.3f * static_cast<float>(j) + static_cast<float>(c));
-    return frame;
-}
-
-// Runs periods of `block`, alternating the two argument lists when `b` is not empty so that
-// every period glides; the frame is refreshed from `input` so the signal stays in range.
-void run(benchmark::State& state, std::string_view name, const std::vector<float>& a,
-         const std::vector<float>& b = {}) {
-    const std::unique_ptr<loom::Block> made = loom::find(name)->make();
-    loom::Block& block = *made;
-    block.prepare(48000.0f, 2);
-    const loom::Frame input = stereo_frame();
-    loom::Frame frame = input;
-    bool flip = false;
-    for (auto _ : state) {
-        block.control(!b.empty() && flip ? b : a);
-        flip = !flip;
-        frame.channels = input.channels;
-        block.process(frame, 0);
-        benchmark::DoNotOptimize(frame.channels.data());
-        benchmark::ClobberMemory();
-    }
-    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * loom::FRAME_SIZE,
-                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
+using loom::test::run_periods;
 
 // Argument: the slope index; 0 is one section, 3 four.
 void FilterLowPassSweeping(benchmark::State& state) {
     const float slope = static_cast<float>(state.range(0));
-    run(state, "filter", {0.0f, 300.0f, 0.7f, 0.0f, slope}, {0.0f, 6000.0f, 0.7f, 0.0f, slope});
+    run_periods(state, "filter", {0.0f, 300.0f, 0.7f, 0.0f, slope}, {0.0f, 6000.0f, 0.7f, 0.0f, slope});
 }
 BENCHMARK(FilterLowPassSweeping)->DenseRange(0, 3);
 
 void FilterPeakSteady(benchmark::State& state) {
-    run(state, "filter", {4.0f, 2000.0f, 1.5f, 6.0f, 0.0f});
+    run_periods(state, "filter", {4.0f, 2000.0f, 1.5f, 6.0f, 0.0f});
 }
 BENCHMARK(FilterPeakSteady);
 
 void FilterHighShelfGliding(benchmark::State& state) {
-    run(state, "filter", {6.0f, 4000.0f, 0.7f, -6.0f, 0.0f}, {6.0f, 8000.0f, 2.0f, 9.0f, 0.0f});
+    run_periods(state, "filter", {6.0f, 4000.0f, 0.7f, -6.0f, 0.0f}, {6.0f, 8000.0f, 2.0f, 9.0f, 0.0f});
 }
 BENCHMARK(FilterHighShelfGliding);
 
@@ -75,29 +46,29 @@ std::vector<float> harmonic_args(float fundamental_hz, float harmonics, float ga
 
 // Argument: the number of active bands.
 void HarmonicEqSteady(benchmark::State& state) {
-    run(state, "harmonic_eq", harmonic_args(60.0f, static_cast<float>(state.range(0)), 6.0f));
+    run_periods(state, "harmonic_eq", harmonic_args(60.0f, static_cast<float>(state.range(0)), 6.0f));
 }
 BENCHMARK(HarmonicEqSteady)->Arg(1)->Arg(8)->Arg(32);
 
 void HarmonicEqGliding(benchmark::State& state) {
-    run(state, "harmonic_eq", harmonic_args(60.0f, 32.0f, 6.0f), harmonic_args(90.0f, 32.0f, -6.0f));
+    run_periods(state, "harmonic_eq", harmonic_args(60.0f, 32.0f, 6.0f), harmonic_args(90.0f, 32.0f, -6.0f));
 }
 BENCHMARK(HarmonicEqGliding);
 
 // The defaults: no band is active.
 void HarmonicEqIdle(benchmark::State& state) {
-    run(state, "harmonic_eq", harmonic_args(110.0f, 8.0f, 0.0f));
+    run_periods(state, "harmonic_eq", harmonic_args(110.0f, 8.0f, 0.0f));
 }
 BENCHMARK(HarmonicEqIdle);
 
 // Argument: the mode, 0 width to 4 swap.
 void StereoSteady(benchmark::State& state) {
-    run(state, "stereo", {static_cast<float>(state.range(0)), 1.5f, -3.0f, 2.0f});
+    run_periods(state, "stereo", {static_cast<float>(state.range(0)), 1.5f, -3.0f, 2.0f});
 }
 BENCHMARK(StereoSteady)->DenseRange(0, 4);
 
 void StereoWidthGliding(benchmark::State& state) {
-    run(state, "stereo", {0.0f, 0.5f, -3.0f, 2.0f}, {0.0f, 1.8f, 1.0f, -4.0f});
+    run_periods(state, "stereo", {0.0f, 0.5f, -3.0f, 2.0f}, {0.0f, 1.8f, 1.0f, -4.0f});
 }
 BENCHMARK(StereoWidthGliding);
 
