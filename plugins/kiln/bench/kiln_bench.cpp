@@ -6,9 +6,17 @@
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
 #include <numbers>
 #include <vector>
 
@@ -249,4 +257,83 @@ void BuildKiln(benchmark::State& state) {
 }
 BENCHMARK(BuildKiln);
 
+// Prints the usual table, then each Kiln figure as a ratio to the fused floor of the same
+// curve and block size, and Kiln through kiln.clap against the Kiln object driven directly.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const auto it = run.counters.find("ns_per_channel_sample");
+            if (it == run.counters.end() || run.error_occurred) continue;
+            const bool aggregate = run.run_type == Run::RT_Aggregate;
+            if (aggregate && run.aggregate_name != "median") continue;
+            figures[run.run_name.str()] = it->second.value;
+        }
+    }
+
+    void print_ratios() const {
+        std::printf("\nns per channel-sample, and ratios (median when repeated):\n");
+        std::printf("%-6s %6s %10s %10s %10s %10s %10s %12s\n", "curve", "frames", "floor", "graph", "clap",
+                    "graph/fl", "clap/fl", "clap/graph");
+        for (const char* curve : {"Soft", "Hard"})
+            for (const char* frames : {"32", "512", "4096"}) {
+                const double floor = find(curve, "FusedFloor", frames);
+                const double graph = find(curve, "KilnGraph", frames);
+                const double clap = find(curve, "KilnClap", frames);
+                if (floor <= 0 || graph <= 0 || clap <= 0) continue;
+                std::printf("%-6s %6s %10.3f %10.3f %10.3f %9.3fx %9.3fx %11.3fx\n", curve, frames, floor, graph, clap,
+                            graph / floor, clap / floor, clap / graph);
+            }
+    }
+
+private:
+    double find(const char* curve, const char* kind, const char* frames) const {
+        const auto it = figures.find(std::string(curve) + "/" + kind + "/" + frames);
+        return it == figures.end() ? 0.0 : it->second * 1e9; // the counter is in seconds
+    }
+
+    std::map<std::string, double> figures;
+};
+
+// Heap bytes a prepared stereo Kiln holds: live bytes counted by this program's operator new
+// and delete (below) across building and preparing one.
+std::atomic<std::size_t> live_bytes{0};
+
+void print_memory() {
+    const std::size_t before = live_bytes.load();
+    auto plugin = std::make_unique<kiln::Kiln>();
+    loom::ParamSet params = plugin->params();
+    params.set_channels(CHANNELS);
+    plugin->prepare({.max_frames = 512, .sample_rate = RATE, .channels = CHANNELS});
+    std::printf("heap held by a prepared stereo Kiln: %zu bytes\n", live_bytes.load() - before);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(KILN_CLAP_PATH, error);
+    if (!error) std::printf("size of kiln.clap: %ju bytes\n", static_cast<std::uintmax_t>(size));
+}
+
 } // namespace
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) throw std::bad_alloc();
+    live_bytes += malloc_usable_size(p);
+    return p;
+}
+static void release(void* p) noexcept {
+    if (p != nullptr) live_bytes -= malloc_usable_size(p);
+    std::free(p);
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.print_ratios();
+    print_memory();
+    benchmark::Shutdown();
+    return 0;
+}
