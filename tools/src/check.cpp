@@ -59,13 +59,13 @@ int run_check(const Args& args, Console& console) {
         console.err << graph.error() << "\n";
         return EXIT_INPUT;
     }
-    const auto spec = GraphSpec::from_str(*text);
-    if (!spec) {
-        console.err << spec.error() << "\n";
+    const auto description = GraphSpec::from_str(*text);
+    if (!description) {
+        console.err << description.error() << "\n";
         return EXIT_INPUT;
     }
     graph->prepare(PrepareContext{.max_frames = 512, .sample_rate = CHECK_RATE, .channels = 2});
-    console.out << summarise_graph(*spec, *graph, views, CHECK_RATE);
+    console.out << summarise_graph(*description, *graph, views, CHECK_RATE);
     return EXIT_OK;
 }
 

@@ -64,19 +64,19 @@ Result<Args> parse_args(std::span<const std::string> words, std::span<const Opti
         const std::size_t equals = w.find('=');
         const std::string name = w.substr(0, equals);
         if (name == "--help") return fail("the option '--help' takes no value");
-        const OptionSpec* spec = find_option(options, name);
-        if (spec == nullptr) return fail("unknown option '" + name + "'");
+        const OptionSpec* option = find_option(options, name);
+        if (option == nullptr) return fail("unknown option '" + name + "'");
         std::string value;
-        if (spec->value.empty()) {
+        if (option->value.empty()) {
             if (equals != std::string::npos) return fail("the option '" + name + "' takes no value");
         } else if (equals != std::string::npos) {
             value = w.substr(equals + 1);
         } else {
             if (i + 1 == words.size())
-                return fail("the option '" + name + "' needs a value (" + name + " " + std::string(spec->value) + ")");
+                return fail("the option '" + name + "' needs a value (" + name + " " + std::string(option->value) + ")");
             value = words[++i];
         }
-        if (!spec->repeatable && args.has(name)) return fail("the option '" + name + "' is given twice");
+        if (!option->repeatable && args.has(name)) return fail("the option '" + name + "' is given twice");
         args.options.emplace_back(name, std::move(value));
     }
     return args;

@@ -20,25 +20,25 @@ struct Walker {
     std::string out;
     std::size_t blocks = 0;
 
-    // `compiled` is the node the compiler made of `spec`, or null when the shapes part.
-    void node(const NodeSpec& spec, const Node* compiled, const std::string& path, std::size_t depth,
+    // `compiled` is the node the compiler made of `description`, or null when the shapes part.
+    void node(const NodeSpec& description, const Node* compiled, const std::string& path, std::size_t depth,
               std::vector<std::string> extra) {
         // A node with bypass, mix or only is wrapped in a mix node around what it is.
         if (compiled != nullptr) {
             if (const auto* mix = std::get_if<std::unique_ptr<MixNode>>(&compiled->kind))
                 compiled = *mix ? &(*mix)->node : nullptr;
         }
-        if (spec.bypass) extra.push_back("bypass: " + arg_text(*spec.bypass));
-        if (spec.mix) extra.push_back("mix: " + arg_text(*spec.mix));
-        if (spec.only) {
+        if (description.bypass) extra.push_back("bypass: " + arg_text(*description.bypass));
+        if (description.mix) extra.push_back("mix: " + arg_text(*description.mix));
+        if (description.only) {
             std::vector<std::string> channels;
-            for (const std::uint64_t c : *spec.only) channels.push_back(std::to_string(c));
+            for (const std::uint64_t c : *description.only) channels.push_back(std::to_string(c));
             extra.push_back("only: [" + join(channels, ", ") + "]");
         }
 
         std::string line = std::string(2 * depth, ' ') + path + ": ";
         std::vector<std::string> details;
-        if (const auto* block = std::get_if<NodeSpec::Block>(&spec.kind)) {
+        if (const auto* block = std::get_if<NodeSpec::Block>(&description.kind)) {
             ++blocks;
             line += block->name;
             for (const auto& [key, value] : block->args) details.push_back(key + ": " + arg_text(value));
@@ -46,23 +46,23 @@ struct Walker {
             const auto* b = compiled != nullptr ? std::get_if<BlockNode>(&compiled->kind) : nullptr;
             if (b != nullptr && b->block && b->block->latency() > 0)
                 details.push_back("latency " + std::to_string(b->block->latency()));
-        } else if (const auto* chain = std::get_if<NodeSpec::Chain>(&spec.kind)) {
+        } else if (const auto* chain = std::get_if<NodeSpec::Chain>(&description.kind)) {
             line += chain->nodes.empty() ? "empty chain" : "chain of " + std::to_string(chain->nodes.size());
         } else {
-            const auto& parallel = std::get<NodeSpec::Parallel>(spec.kind);
+            const auto& parallel = std::get<NodeSpec::Parallel>(description.kind);
             line += "parallel of " + std::to_string(parallel.branches.size());
         }
         details.insert(details.end(), extra.begin(), extra.end());
         if (!details.empty()) line += " (" + join(details, ", ") + ")";
         out += line + "\n";
 
-        if (const auto* chain = std::get_if<NodeSpec::Chain>(&spec.kind)) {
+        if (const auto* chain = std::get_if<NodeSpec::Chain>(&description.kind)) {
             const auto* c = compiled != nullptr ? std::get_if<Chain>(&compiled->kind) : nullptr;
             for (std::size_t i = 0; i < chain->nodes.size(); ++i) {
                 const Node* child = c != nullptr && i < c->nodes.size() ? &c->nodes[i] : nullptr;
                 node(chain->nodes[i], child, path + ".chain[" + std::to_string(i) + "]", depth + 1, {});
             }
-        } else if (const auto* parallel = std::get_if<NodeSpec::Parallel>(&spec.kind)) {
+        } else if (const auto* parallel = std::get_if<NodeSpec::Parallel>(&description.kind)) {
             const auto* p = compiled != nullptr ? std::get_if<Parallel>(&compiled->kind) : nullptr;
             for (std::size_t i = 0; i < parallel->branches.size(); ++i) {
                 const BranchSpec& branch = parallel->branches[i];
@@ -77,18 +77,18 @@ struct Walker {
 
 } // namespace
 
-std::string summarise_graph(const GraphSpec& spec, const Graph& graph, std::span<const std::string_view> params,
+std::string summarise_graph(const GraphSpec& description, const Graph& graph, std::span<const std::string_view> params,
                             float sample_rate) {
     Walker w;
-    for (std::size_t i = 0; i < spec.modulators.size(); ++i) {
-        const ModSpec& m = spec.modulators[i];
+    for (std::size_t i = 0; i < description.modulators.size(); ++i) {
+        const ModSpec& m = description.modulators[i];
         w.out += "modulators[" + std::to_string(i) + "]: " + m.id + " (shape: " + m.shape +
                  ", rate: " + arg_text(m.rate) + ")\n";
     }
-    w.node(spec.node, &graph.root_node(), "graph", 0, {});
+    w.node(description.node, &graph.root_node(), "graph", 0, {});
     w.out += "parameters: " + (params.empty() ? std::string("none") : join(params, ", ")) + "\n";
     w.out += std::to_string(w.blocks) + (w.blocks == 1 ? " block, " : " blocks, ") +
-             std::to_string(spec.modulators.size()) + (spec.modulators.size() == 1 ? " modulator, " : " modulators, ") +
+             std::to_string(description.modulators.size()) + (description.modulators.size() == 1 ? " modulator, " : " modulators, ") +
              "latency " + std::to_string(graph.latency_samples()) + " samples at " + text::shortest(sample_rate) +
              " Hz\n";
     return w.out;

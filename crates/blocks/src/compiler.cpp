@@ -125,23 +125,23 @@ Result<std::optional<Expr>> compile_control(const std::optional<ArgValue>& value
     return std::optional<Expr>(std::get<Expr>(std::move(*arg)));
 }
 
-Result<Node> compile_node(const NodeSpec& spec, const Compiler& compiler, const std::string& path);
+Result<Node> compile_node(const NodeSpec& description, const Compiler& compiler, const std::string& path);
 
-Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler, const std::string& path) {
-    const BlockInfo* info = compiler.find_block(spec.name);
+Result<Node> compile_block(const NodeSpec::Block& description, const Compiler& compiler, const std::string& path) {
+    const BlockInfo* info = compiler.find_block(description.name);
     if (info == nullptr) {
         std::vector<std::string_view> names;
         for (const BlockInfo* b : compiler.blocks) names.push_back(b->name);
-        return fail(path + ": there is no block called '" + spec.name + "'. The blocks are: " + joined(names));
+        return fail(path + ": there is no block called '" + description.name + "'. The blocks are: " + joined(names));
     }
 
     std::vector<std::string_view> arg_names;
     for (const ArgInfo& a : info->args) arg_names.push_back(a.name);
-    for (const auto& [key, value] : spec.args) {
+    for (const auto& [key, value] : description.args) {
         bool known = false;
         for (std::string_view name : arg_names) known = known || name == key;
         if (!known)
-            return fail(path + ": the block '" + spec.name + "' has no argument '" + key +
+            return fail(path + ": the block '" + description.name + "' has no argument '" + key +
                         "'. Its arguments are: " + joined(arg_names));
     }
 
@@ -149,7 +149,7 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
     std::vector<float> configure_values;
     for (const ArgInfo& a : info->args) {
         const ArgValue* bound = nullptr;
-        for (const auto& [key, value] : spec.args)
+        for (const auto& [key, value] : description.args)
             if (key == a.name) {
                 bound = &value;
                 break;
@@ -159,7 +159,7 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
             configure_values.push_back(a.default_value);
             continue;
         }
-        Result<Arg> arg = compile_arg(*bound, a, compiler, path + ": " + spec.name + "." + std::string(a.name));
+        Result<Arg> arg = compile_arg(*bound, a, compiler, path + ": " + description.name + "." + std::string(a.name));
         if (!arg) return fail(std::move(arg).error());
         const Const* c = std::get_if<Const>(&*arg);
         configure_values.push_back(c != nullptr ? c->value : a.default_value);
@@ -169,7 +169,7 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
     node.block->configure(configure_values);
     node.info = info;
 
-    for (const auto& [meter, param] : spec.meters) {
+    for (const auto& [meter, param] : description.meters) {
         std::size_t meter_index = info->meters.size();
         for (std::size_t i = 0; i < info->meters.size(); ++i)
             if (info->meters[i] == meter) {
@@ -177,7 +177,7 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
                 break;
             }
         if (meter_index == info->meters.size())
-            return fail(path + ": the block '" + spec.name + "' has no meter '" + meter + "'. " +
+            return fail(path + ": the block '" + description.name + "' has no meter '" + meter + "'. " +
                         (info->meters.empty() ? std::string("It has no meters.")
                                               : "Its meters are: " + joined(info->meters)));
         std::size_t param_index = compiler.params.size();
@@ -194,10 +194,10 @@ Result<Node> compile_block(const NodeSpec::Block& spec, const Compiler& compiler
     return Node{std::move(node)};
 }
 
-Result<Node> compile_kind(const NodeSpec& spec, const Compiler& compiler, const std::string& path) {
-    if (const auto* block = std::get_if<NodeSpec::Block>(&spec.kind)) return compile_block(*block, compiler, path);
+Result<Node> compile_kind(const NodeSpec& description, const Compiler& compiler, const std::string& path) {
+    if (const auto* block = std::get_if<NodeSpec::Block>(&description.kind)) return compile_block(*block, compiler, path);
 
-    if (const auto* chain = std::get_if<NodeSpec::Chain>(&spec.kind)) {
+    if (const auto* chain = std::get_if<NodeSpec::Chain>(&description.kind)) {
         Chain out;
         for (std::size_t i = 0; i < chain->nodes.size(); ++i) {
             Result<Node> child = compile_node(chain->nodes[i], compiler, path + ".chain[" + std::to_string(i) + "]");
@@ -207,7 +207,7 @@ Result<Node> compile_kind(const NodeSpec& spec, const Compiler& compiler, const 
         return Node{std::move(out)};
     }
 
-    const auto& parallel = std::get<NodeSpec::Parallel>(spec.kind);
+    const auto& parallel = std::get<NodeSpec::Parallel>(description.kind);
     Parallel out;
     for (std::size_t i = 0; i < parallel.branches.size(); ++i) {
         const BranchSpec& branch_spec = parallel.branches[i];
@@ -224,15 +224,15 @@ Result<Node> compile_kind(const NodeSpec& spec, const Compiler& compiler, const 
     return Node{std::move(out)};
 }
 
-Result<Node> compile_node(const NodeSpec& spec, const Compiler& compiler, const std::string& path) {
-    Result<Node> node = compile_kind(spec, compiler, path);
-    if (!node || (!spec.bypass && !spec.mix && !spec.only)) return node;
-    Result<std::optional<Expr>> bypass = compile_control(spec.bypass, VALUE, compiler, path + " bypass");
+Result<Node> compile_node(const NodeSpec& description, const Compiler& compiler, const std::string& path) {
+    Result<Node> node = compile_kind(description, compiler, path);
+    if (!node || (!description.bypass && !description.mix && !description.only)) return node;
+    Result<std::optional<Expr>> bypass = compile_control(description.bypass, VALUE, compiler, path + " bypass");
     if (!bypass) return fail(std::move(bypass).error());
-    Result<std::optional<Expr>> mix = compile_control(spec.mix, VALUE, compiler, path + " mix");
+    Result<std::optional<Expr>> mix = compile_control(description.mix, VALUE, compiler, path + " mix");
     if (!mix) return fail(std::move(mix).error());
     auto wrapper = std::make_unique<MixNode>();
-    wrapper->only = spec.only;
+    wrapper->only = description.only;
     wrapper->bypass = std::move(*bypass);
     wrapper->mix = std::move(*mix);
     wrapper->node = std::move(*node);
@@ -250,35 +250,35 @@ bool is_usable_name(std::string_view name) noexcept {
 } // namespace
 
 Result<Graph> Graph::from_str(std::string_view text, std::span<const std::string_view> params) {
-    Result<GraphSpec> spec = GraphSpec::from_str(text);
-    if (!spec) return fail(std::move(spec).error());
-    return from_spec(*spec, params);
+    Result<GraphSpec> description = GraphSpec::from_str(text);
+    if (!description) return fail(std::move(description).error());
+    return from_spec(*description, params);
 }
 
-Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::string_view> params) {
-    return from_spec(spec, params, ALL);
+Result<Graph> Graph::from_spec(const GraphSpec& description, std::span<const std::string_view> params) {
+    return from_spec(description, params, ALL);
 }
 
-Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::string_view> params,
+Result<Graph> Graph::from_spec(const GraphSpec& description, std::span<const std::string_view> params,
                                std::span<const BlockInfo* const> catalogue) {
-    for (std::size_t i = 0; i < spec.modulators.size(); ++i) {
-        const std::string& name = spec.modulators[i].id;
+    for (std::size_t i = 0; i < description.modulators.size(); ++i) {
+        const std::string& name = description.modulators[i].id;
         for (std::string_view p : params)
             if (p == name) return fail("the modulator '" + name + "' has the same name as a parameter");
         for (std::size_t j = 0; j < i; ++j)
-            if (spec.modulators[j].id == name) return fail("two modulators are called '" + name + "'");
+            if (description.modulators[j].id == name) return fail("two modulators are called '" + name + "'");
         if (!is_usable_name(name))
             return fail("'" + name + "' is not a usable modulator name. Use letters, digits and underscores, starting with a letter");
     }
 
     Compiler compiler;
-    for (const ModSpec& m : spec.modulators) compiler.modulators.push_back(m.id);
+    for (const ModSpec& m : description.modulators) compiler.modulators.push_back(m.id);
     compiler.params = params;
     compiler.blocks = catalogue;
 
     Graph graph;
-    for (std::size_t i = 0; i < spec.modulators.size(); ++i) {
-        const ModSpec& m = spec.modulators[i];
+    for (std::size_t i = 0; i < description.modulators.size(); ++i) {
+        const ModSpec& m = description.modulators[i];
         std::size_t shape = std::size(SHAPES);
         for (std::size_t s = 0; s < std::size(SHAPES); ++s)
             if (SHAPES[s] == m.shape) shape = s;
@@ -292,9 +292,9 @@ Result<Graph> Graph::from_spec(const GraphSpec& spec, std::span<const std::strin
         graph.modulators.push_back(std::move(modulator));
     }
 
-    Result<Node> root = compile_node(spec.node, compiler, "graph");
+    Result<Node> root = compile_node(description.node, compiler, "graph");
     if (!root) return fail(std::move(root).error());
-    graph.values.assign(params.size() + spec.modulators.size(), 0.0f);
+    graph.values.assign(params.size() + description.modulators.size(), 0.0f);
     graph.tail_memo.scratch.assign(graph.values.size(), 0.0f);
     graph.tail_memo.slots.assign(graph.values.size(), 0.0f);
     graph.root = std::move(*root);

@@ -44,9 +44,9 @@ constexpr std::string_view KILN =
 // Compiles against the built-in catalogue, or against it plus the test block `probe`.
 Result<Graph> compile(std::string_view text, const Names& params, bool test_blocks = false) {
     if (!test_blocks) return Graph::from_str(text, params);
-    Result<GraphSpec> spec = GraphSpec::from_str(text);
-    if (!spec) return loom::fail(spec.error());
-    return Graph::from_spec(*spec, params, TEST_BLOCKS);
+    Result<GraphSpec> description = GraphSpec::from_str(text);
+    if (!description) return loom::fail(description.error());
+    return Graph::from_spec(*description, params, TEST_BLOCKS);
 }
 
 // The compiled graph; a compile failure fails the test and stops it.
@@ -542,9 +542,9 @@ TEST(Compiler, NodeWithoutOptionsIsNotWrapped) {
 
 TEST(Compiler, EmptyParallelCompiles) {
     // The description reader refuses an empty parallel; the compiler takes one built by hand.
-    GraphSpec spec;
-    spec.node.kind = NodeSpec::Parallel{};
-    Result<Graph> graph = Graph::from_spec(spec, KILN_PARAMS);
+    GraphSpec description;
+    description.node.kind = NodeSpec::Parallel{};
+    Result<Graph> graph = Graph::from_spec(description, KILN_PARAMS);
     ASSERT_TRUE(graph.has_value()) << graph.error();
     EXPECT_TRUE(std::get<Parallel>(graph->root_node().kind).branches.empty());
     EXPECT_EQ(graph->latency_samples(), 0u);

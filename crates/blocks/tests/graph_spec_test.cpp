@@ -187,15 +187,15 @@ void expect_plain(const NodeSpec& node) {
 }
 
 TEST(GraphSpecRead, KilnDescription) {
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"bypass":"bypass","chain":[{"block":"gain","args":{"gain_db":"drive"}},)"
         R"({"block":"shaper","args":{"curve":"mode"}},)"
         R"({"block":"onepole","args":{"type":"lowpass","freq":"tone"}}]})");
-    EXPECT_TRUE(spec.modulators.empty());
-    EXPECT_EQ(spec.node.bypass, ArgValue{std::string("bypass")});
-    EXPECT_FALSE(spec.node.mix.has_value());
-    EXPECT_FALSE(spec.node.only.has_value());
-    const auto& chain = chain_of(spec.node);
+    EXPECT_TRUE(description.modulators.empty());
+    EXPECT_EQ(description.node.bypass, ArgValue{std::string("bypass")});
+    EXPECT_FALSE(description.node.mix.has_value());
+    EXPECT_FALSE(description.node.only.has_value());
+    const auto& chain = chain_of(description.node);
     ASSERT_EQ(chain.size(), 3u);
     const std::string names[] = {"gain", "shaper", "onepole"};
     const Args args[] = {{{"gain_db", std::string("drive")}},
@@ -223,27 +223,27 @@ TEST(GraphSpecRead, EmptyChainAndBareBlock) {
 }
 
 TEST(GraphSpecRead, ArgumentsKeepDocumentOrderAndRepeats) {
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"block":"gain","args":{"gain_db":true,"pan":-0.5,"invert":false,"gain_db":"drive * 2"},"meters":{}})");
     const Args expected = {{"gain_db", 1.0}, {"pan", -0.5}, {"invert", 0.0}, {"gain_db", std::string("drive * 2")}};
-    EXPECT_EQ(block_of(spec.node).args, expected);
-    EXPECT_TRUE(block_of(spec.node).meters.empty());
+    EXPECT_EQ(block_of(description.node).args, expected);
+    EXPECT_TRUE(block_of(description.node).meters.empty());
 }
 
 TEST(GraphSpecRead, MetersKeepDocumentOrder) {
-    const GraphSpec spec = read(R"({"block":"dynamics","meters":{"gain_reduction_db":"gr","b":"x","a":"gr"}})");
+    const GraphSpec description = read(R"({"block":"dynamics","meters":{"gain_reduction_db":"gr","b":"x","a":"gr"}})");
     const Meters expected = {{"gain_reduction_db", "gr"}, {"b", "x"}, {"a", "gr"}};
-    EXPECT_EQ(block_of(spec.node).meters, expected);
-    EXPECT_TRUE(block_of(spec.node).args.empty());
+    EXPECT_EQ(block_of(description.node).meters, expected);
+    EXPECT_TRUE(block_of(description.node).args.empty());
 }
 
 TEST(GraphSpecRead, ParallelBranchesWithGains) {
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"parallel":[{"node":{"block":"gain"}},)"
         R"({"gain_db":-6,"node":{"chain":[{"block":"delay"},{"block":"onepole"}]}},)"
         R"({"node":{"parallel":[{"node":{"block":"stereo"},"gain_db":"wet"}]},"gain_db":false}]})");
-    expect_plain(spec.node);
-    const auto& branches = branches_of(spec.node);
+    expect_plain(description.node);
+    const auto& branches = branches_of(description.node);
     ASSERT_EQ(branches.size(), 3u);
 
     EXPECT_FALSE(branches[0].gain_db.has_value());
@@ -263,12 +263,12 @@ TEST(GraphSpecRead, ParallelBranchesWithGains) {
 }
 
 TEST(GraphSpecRead, NodeOptions) {
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"chain":[{"block":"delay","mix":0.25,"bypass":true,"only":[1,0]},)"
         R"({"block":"gain","mix":"wet / 100","bypass":0,"only":[]},)"
         R"({"parallel":[{"node":{"block":"gain","only":[3],"mix":false}}],"bypass":"off"}]})");
-    expect_plain(spec.node);
-    const auto& chain = chain_of(spec.node);
+    expect_plain(description.node);
+    const auto& chain = chain_of(description.node);
     ASSERT_EQ(chain.size(), 3u);
 
     EXPECT_EQ(chain[0].mix, ArgValue{0.25});
@@ -291,14 +291,14 @@ TEST(GraphSpecRead, NodeOptions) {
 TEST(GraphSpecRead, ChannelNumbersSaturateAtSixtyFourBits) {
     constexpr std::uint64_t MAX = std::numeric_limits<std::uint64_t>::max();
     // 2^64 - 2048 is the largest double below 2^64; 2^64 itself and beyond saturate.
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"block":"gain","only":[-0,2.0,1e3,18446744073709549568,18446744073709551616,1e30,1.7976931348623157e308]})");
     const Channels expected = {0, 2, 1000, 18446744073709549568u, MAX, MAX, MAX};
-    EXPECT_EQ(spec.node.only, expected);
+    EXPECT_EQ(description.node.only, expected);
 }
 
 TEST(GraphSpecRead, Modulators) {
-    const GraphSpec spec = read(
+    const GraphSpec description = read(
         R"({"modulators":[{"id":"lfo"},{"id":"lfo","shape":3},)"
         R"({"rate":"tempo / 60","shape":"saw","id":"beat"},{"id":"b","rate":true,"shape":""},)"
         R"({"id":"","rate":0.25}],"block":"gain"})");
@@ -308,28 +308,28 @@ TEST(GraphSpecRead, Modulators) {
                             {"beat", "saw", std::string("tempo / 60")},
                             {"b", "", 1.0},
                             {"", "sine", 0.25}};
-    ASSERT_EQ(spec.modulators.size(), std::size(expected));
+    ASSERT_EQ(description.modulators.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(spec.modulators[i].id, expected[i].id);
-        EXPECT_EQ(spec.modulators[i].shape, expected[i].shape);
-        EXPECT_EQ(spec.modulators[i].rate, expected[i].rate);
+        EXPECT_EQ(description.modulators[i].id, expected[i].id);
+        EXPECT_EQ(description.modulators[i].shape, expected[i].shape);
+        EXPECT_EQ(description.modulators[i].rate, expected[i].rate);
     }
-    EXPECT_EQ(block_of(spec.node).name, "gain");
+    EXPECT_EQ(block_of(description.node).name, "gain");
 }
 
 TEST(GraphSpecRead, EmptyModulatorListAndKeysOnlyReadAtTheTop) {
     EXPECT_TRUE(read(R"({"modulators":[],"chain":[]})").modulators.empty());
     // Below the root, modulators and id are allowed but never read, whatever they hold.
-    const GraphSpec spec = read(R"({"id":null,"chain":[{"block":"gain","modulators":5,"id":[]}]})");
-    EXPECT_TRUE(spec.modulators.empty());
-    EXPECT_EQ(block_of(chain_of(spec.node).at(0)).name, "gain");
+    const GraphSpec description = read(R"({"id":null,"chain":[{"block":"gain","modulators":5,"id":[]}]})");
+    EXPECT_TRUE(description.modulators.empty());
+    EXPECT_EQ(block_of(chain_of(description.node).at(0)).name, "gain");
 }
 
 TEST(GraphSpecRead, RepeatedKeysReadTheFirst) {
-    const GraphSpec spec = read(R"({"block":"gain","block":3,"mix":1,"mix":null})");
-    EXPECT_EQ(block_of(spec.node).name, "gain");
-    EXPECT_EQ(spec.node.mix, ArgValue{1.0});
+    const GraphSpec description = read(R"({"block":"gain","block":3,"mix":1,"mix":null})");
+    EXPECT_EQ(block_of(description.node).name, "gain");
+    EXPECT_EQ(description.node.mix, ArgValue{1.0});
 }
 
 TEST(GraphSpecFromJson, RefusesChannelNumbersNoTextCanHold) {

@@ -12,8 +12,8 @@
 
 namespace loom::tool {
 
-// `graph` must be `spec` compiled against `params` and prepared at `sample_rate`.
-std::string summarise_graph(const GraphSpec& spec, const Graph& graph, std::span<const std::string_view> params,
+// `graph` must be `description` compiled against `params` and prepared at `sample_rate`.
+std::string summarise_graph(const GraphSpec& description, const Graph& graph, std::span<const std::string_view> params,
                             float sample_rate);
 
 } // namespace loom::tool

@@ -113,11 +113,11 @@ public:
     // [build] Reads the description and compiles it against the parameter names, in
     // parameter order. The message is the reader's or the compiler's.
     static Result<Graph> from_str(std::string_view text, std::span<const std::string_view> params);
-    static Result<Graph> from_spec(const GraphSpec& spec, std::span<const std::string_view> params);
+    static Result<Graph> from_spec(const GraphSpec& description, std::span<const std::string_view> params);
     // [build] As `from_spec`, with the blocks of `catalogue` in place of the built-in `ALL`;
     // the unknown-block message lists their names in its order. For tools and tests that
     // bring blocks of their own.
-    static Result<Graph> from_spec(const GraphSpec& spec, std::span<const std::string_view> params,
+    static Result<Graph> from_spec(const GraphSpec& description, std::span<const std::string_view> params,
                                    std::span<const BlockInfo* const> catalogue);
 
     // [main-thread] Sizes every frame and ring for the rate (at least 8000 Hz) and channel
