@@ -362,20 +362,7 @@ TEST(Filter, PeriodSplitOverSeveralCallsEqualsOneCall) {
     Filter pieces;
     whole.prepare(48000.0f, 2);
     pieces.prepare(48000.0f, 2);
-    for (std::size_t period = 0; period < 4; ++period) {
-        const float* args = period % 2 == 0 ? first : second;
-        whole.control(std::span<const float>(args, 5));
-        pieces.control(std::span<const float>(args, 5));
-        Frame all = signal_frame(2, 32, 32 * period);
-        whole.process(all, 0);
-        Frame head = signal_frame(2, 20, 32 * period);
-        Frame tail = signal_frame(2, 12, 32 * period + 20);
-        pieces.process(head, 0);
-        pieces.process(tail, 20);
-        for (std::size_t c = 0; c < 2; ++c)
-            for (std::uint32_t j = 0; j < 32; ++j)
-                ASSERT_EQ(all.channels[c][j], j < 20 ? head.channels[c][j] : tail.channels[c][j - 20]);
-    }
+    loom::test::expect_split_equals_whole(whole, pieces, first, second, 20);
 }
 
 TEST(Filter, ControlAndProcessDoNotAllocate) {

@@ -343,20 +343,7 @@ TEST(HarmonicEq, PeriodSplitOverSeveralCallsEqualsOneCall) {
     HarmonicEq pieces;
     whole.prepare(48000.0f, 2);
     pieces.prepare(48000.0f, 2);
-    for (std::size_t period = 0; period < 4; ++period) {
-        const std::vector<float>& args = period % 2 == 0 ? first : second;
-        whole.control(args);
-        pieces.control(args);
-        Frame all = signal_frame(2, 32, 32 * period);
-        whole.process(all, 0);
-        Frame head = signal_frame(2, 7, 32 * period);
-        Frame tail = signal_frame(2, 25, 32 * period + 7);
-        pieces.process(head, 0);
-        pieces.process(tail, 7);
-        for (std::size_t c = 0; c < 2; ++c)
-            for (std::uint32_t j = 0; j < 32; ++j)
-                ASSERT_EQ(all.channels[c][j], j < 7 ? head.channels[c][j] : tail.channels[c][j - 7]);
-    }
+    loom::test::expect_split_equals_whole(whole, pieces, first, second, 7);
 }
 
 TEST(HarmonicEq, ControlAndProcessDoNotAllocate) {
